@@ -1,0 +1,61 @@
+// Entry point: brings the process up, runs the window, brings it down.
+#include <windows.h>
+
+#include "app/command_line.h"
+#include "app/data_module.h"
+#include "app/dpi_awareness.h"
+#include "app/main_window.h"
+#include "app/windows_version.h"
+#include "log/logs.h"
+#include "system/system_library.h"
+
+namespace {
+
+constexpr const wchar_t* kUnsupportedWindows =
+    L"XP系统暂不支持，请在Windows7及以上系统下使用！";
+constexpr const wchar_t* kErrorCaption = L"错误";
+
+int RunMessageLoop() {
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+int RunInstaller() {
+  using namespace orvek::app;
+  if (HasCommandLineSwitch(L"dpi")) EnableDpiAwareness();
+
+  if (!PassesVersionGate(GetWindowsVersion())) {
+    ::MessageBoxW(nullptr, kUnsupportedWindows, kErrorCaption, MB_ICONERROR | MB_OK);
+    return 0;
+  }
+
+  // The data module and the window are never freed: worker threads that the
+  // window started may still read them while the process ends. The skin must
+  // exist before the window binds its controls to it.
+  DM = new TDM();
+  auto* main_window = new TfrmTeacherMain();
+  main_window->Show();
+  return RunMessageLoop();
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything can load a DLL: the program usually starts elevated from
+  // a Downloads folder where a planted "system" DLL may be waiting.
+  orvek::system::RestrictDllSearchPath();
+  orvek::log::ConfigureLog();
+  int code = 0;
+  try {
+    code = RunInstaller();
+  } catch (const std::exception& e) {
+    orvek::log::LogException(L"startup failed, ", e);
+    code = 1;
+  }
+  orvek::log::CloseLog();
+  return code;
+}

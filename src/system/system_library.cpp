@@ -1,0 +1,45 @@
+#include "system/system_library.h"
+
+#include <string>
+
+namespace orvek::system {
+namespace {
+
+// Not declared for _WIN32_WINNT 0x0601, though KB2533623 brings it to Win 7.
+constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
+
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+bool HasSearchFlags() noexcept {
+  // The KB that adds SetDefaultDllDirectories also teaches LoadLibraryExW the
+  // LOAD_LIBRARY_SEARCH_* flags, so one tells about the other.
+  static const bool has = ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
+                                           "SetDefaultDllDirectories") != nullptr;
+  return has;
+}
+
+}  // namespace
+
+bool RestrictDllSearchPath() noexcept {
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set_default != nullptr && set_default(kLoadLibrarySearchSystem32)) return true;
+  ::SetDllDirectoryW(L"");
+  return false;
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {
+  if (HasSearchFlags()) return ::LoadLibraryExW(name, nullptr, kLoadLibrarySearchSystem32);
+  wchar_t dir[MAX_PATH];
+  const UINT n = ::GetSystemDirectoryW(dir, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  std::wstring path(dir, n);
+  path += L'\\';
+  path += name;
+  // A full path is not searched; the altered search path makes the DLL's own
+  // dependencies resolve from its folder (the system folder) first.
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace orvek::system

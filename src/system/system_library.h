@@ -1,0 +1,24 @@
+// Loading system DLLs without letting a planted copy win.
+//
+// The installer runs elevated from folders such as Downloads, where anyone can
+// drop a DLL named like a system one. The executable imports statically only
+// Known DLLs; every other system DLL goes through LoadSystemLibrary.
+#pragma once
+
+#include <windows.h>
+
+namespace orvek::system {
+
+// Restricts the process's DLL search to the system folder. Must be the first
+// thing the entry point does. SetDefaultDllDirectories is bound at run time:
+// unpatched Windows 7 lacks it, and there SetDllDirectoryW(L"") at least drops
+// the current directory (LoadSystemLibrary still loads by full path).
+// Returns true when the strict system-folder-only mode is in force.
+bool RestrictDllSearchPath() noexcept;
+
+// Loads `name` (e.g. L"winhttp.dll") from the system folder only, never from
+// the program's folder or the current directory. Returns nullptr on failure
+// with the last error set. The caller owns the module (see UniqueModule).
+HMODULE LoadSystemLibrary(const wchar_t* name) noexcept;
+
+}  // namespace orvek::system

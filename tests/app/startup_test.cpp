@@ -1,0 +1,145 @@
+// The product executable started the way a person starts it, under Wine.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/child_process.h"
+#include "support/scratch_dir.h"
+#include "support/top_windows.h"
+
+namespace orvek::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::wstring kProduct = WindowsPath(ORVEK_SETUP_EXE);
+constexpr const wchar_t* kCaption = L"Orvek教师客户端";
+constexpr DWORD kTimeout = 20000;
+
+// Writes a string value below HKCU and removes it again at scope exit.
+class ScopedUserValue {
+ public:
+  ScopedUserValue(std::wstring key, std::wstring name, const void* data, DWORD size, DWORD type)
+      : key_(std::move(key)), name_(std::move(name)) {
+    HKEY k = nullptr;
+    EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                nullptr, &k, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(::RegSetValueExW(k, name_.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS);
+    ::RegCloseKey(k);
+  }
+  ~ScopedUserValue() { ::RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name_.c_str()); }
+
+ private:
+  std::wstring key_, name_;
+};
+
+// Wine reports the version configured for an executable's file name, so each
+// test runs its own copy of the product under a name of its own.
+fs::path CopyProduct(const fs::path& dir, const std::wstring& name) {
+  const fs::path target = dir / name;
+  fs::copy_file(kProduct, target, fs::copy_options::overwrite_existing);
+  return target;
+}
+
+ScopedUserValue ReportWindowsVersion(const std::wstring& exe_name, const std::wstring& version) {
+  return ScopedUserValue(L"Software\\Wine\\AppDefaults\\" + exe_name, L"Version", version.c_str(),
+                         static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)), REG_SZ);
+}
+
+bool IsMainWindow(HWND hwnd) {
+  return WindowClass(hwnd) == L"TfrmTeacherMain" && WindowText(hwnd) == kCaption;
+}
+
+// Closes the main window as the system close command does and expects a clean end.
+void CloseAndExpectExit(ChildProcess& child, HWND window) {
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(child.WaitForExit(kTimeout), 0u);
+}
+
+TEST(Startup, OnWindows7TheMainWindowAppears) {
+  ScratchDir dir;
+  const auto exe = CopyProduct(dir.path(), L"orvek-win7.exe");
+  auto version = ReportWindowsVersion(L"orvek-win7.exe", L"win7");
+  ChildProcess child = ChildProcess::Start(exe.wstring(), {});
+  const HWND window = WaitForTopWindow(child.Pid(), IsMainWindow, kTimeout, child.Handle());
+  ASSERT_NE(window, nullptr) << "no main window";
+  // Frameless: no platform caption or border.
+  const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME), 0);
+  CloseAndExpectExit(child, window);
+}
+
+TEST(Startup, OnWindowsXpOnlyTheRefusalBoxAppears) {
+  ScratchDir dir;
+  const auto exe = CopyProduct(dir.path(), L"orvek-xp.exe");
+  auto version = ReportWindowsVersion(L"orvek-xp.exe", L"winxp");
+  ChildProcess child = ChildProcess::Start(exe.wstring(), {});
+  const HWND box = WaitForTopWindow(
+      child.Pid(), [](HWND h) { return WindowText(h) == L"错误"; }, kTimeout, child.Handle());
+  ASSERT_NE(box, nullptr) << "no refusal message box";
+  EXPECT_EQ(MessageBoxText(box), L"XP系统暂不支持，请在Windows7及以上系统下使用！");
+  EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr) << "the box must have no owner window";
+  for (HWND other : VisibleTopWindows(child.Pid())) {
+    EXPECT_EQ(other, box) << "unexpected window " << WindowClass(other).size();
+  }
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(child.WaitForExit(kTimeout), 0u);
+  // Nothing else comes up after the box is closed.
+  EXPECT_TRUE(VisibleTopWindows(child.Pid()).empty());
+}
+
+TEST(Startup, ServerVersion52PassesTheGate) {
+  ScratchDir dir;
+  const auto exe = CopyProduct(dir.path(), L"orvek-2003.exe");
+  auto version = ReportWindowsVersion(L"orvek-2003.exe", L"win2003");
+  ChildProcess child = ChildProcess::Start(exe.wstring(), {});
+  const HWND window = WaitForTopWindow(child.Pid(), IsMainWindow, kTimeout, child.Handle());
+  ASSERT_NE(window, nullptr);
+  CloseAndExpectExit(child, window);
+}
+
+// The "dpi" switch shows in the window's size on a 144-DPI display: a
+// DPI-aware process scales its 520-pixel design width to 780, an unaware one
+// leaves the scaling to the platform (Wine does none).
+class DpiSwitch : public ::testing::Test {
+ protected:
+  static constexpr DWORD kDpi = 144;
+  ScopedUserValue log_pixels_{L"Control Panel\\Desktop", L"LogPixels", &kDpi, sizeof kDpi,
+                              REG_DWORD};
+  ScratchDir dir_;
+  fs::path exe_ = CopyProduct(dir_.path(), L"orvek-dpi.exe");
+  ScopedUserValue version_ = ReportWindowsVersion(L"orvek-dpi.exe", L"win7");
+
+  LONG WindowWidthWith(const std::wstring& command_line_tail) {
+    ChildProcess child = ChildProcess::Start(exe_.wstring(), {}, &command_line_tail);
+    const HWND window = WaitForTopWindow(child.Pid(), IsMainWindow, kTimeout, child.Handle());
+    if (!window) {
+      child.Terminate();
+      ADD_FAILURE() << "no main window";
+      return -1;
+    }
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    CloseAndExpectExit(child, window);
+    return r.right - r.left;
+  }
+};
+
+TEST_F(DpiSwitch, TurnsAwarenessOnForTheWordInAnyCaseOrQuoted) {
+  for (const wchar_t* tail : {L"dpi", L"DPI", L"\"dpi\"", L"other Dpi"}) {
+    EXPECT_EQ(WindowWidthWith(tail), 780) << tail;
+  }
+}
+
+TEST_F(DpiSwitch, LeavesTheProcessUnawareOtherwise) {
+  for (const wchar_t* tail : {L"", L"-dpi", L"/dpi", L"dpi2"}) {
+    EXPECT_EQ(WindowWidthWith(tail), 520) << tail;
+  }
+}
+
+}  // namespace
+}  // namespace orvek::test

@@ -1,0 +1,26 @@
+// Finding the top-level windows of another process.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orvek::test {
+
+std::wstring WindowText(HWND hwnd);
+std::wstring WindowClass(HWND hwnd);
+
+// Visible top-level windows owned by process `pid`.
+std::vector<HWND> VisibleTopWindows(DWORD pid);
+
+// Polls until a visible top-level window of `pid` satisfies `match`, or the
+// process ends, or `timeout_ms` passes. Returns nullptr when none appeared.
+HWND WaitForTopWindow(DWORD pid, const std::function<bool(HWND)>& match, DWORD timeout_ms,
+                      HANDLE process = nullptr);
+
+// The text of the static control of a platform message box.
+std::wstring MessageBoxText(HWND box);
+
+}  // namespace orvek::test
