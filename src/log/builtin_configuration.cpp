@@ -1,0 +1,26 @@
+#include "log/builtin_configuration.h"
+
+namespace orvek::log {
+
+std::wstring BuiltInConfiguration(std::wstring_view temp_dir, std::wstring_view root_level) {
+  const std::wstring lines[] = {
+      L"log4delphi.rootLogger=" + std::wstring(root_level) + L", fileAppender",
+      L"log4delphi.appender.fileAppender=TRollingFileAppender",
+      L"log4delphi.appender.fileAppender.MaxBackupIndex=100",
+      L"log4delphi.appender.fileAppender.MaxFileSize=10M",
+      L"log4delphi.appender.fileAppender.File=" + std::wstring(temp_dir) + L"\\orvek\\teacher-install.log",
+      L"log4delphi.appender.fileAppender.AppDir=false",
+      L"log4delphi.appender.fileAppender.Append=true",
+      L"log4delphi.appender.fileAppender.layout=TPatternLayout",
+      // The final blank is trimmed away when the text is read.
+      L"log4delphi.appender.fileAppender.layout.Pattern=%d{yyyy-mm-dd hh:nn:ss:zzz} [%5p] %m%n ",
+  };
+  std::wstring text;
+  for (const std::wstring& line : lines) {
+    if (!text.empty()) text += L"\r\n";
+    text += line;
+  }
+  return text;
+}
+
+}  // namespace orvek::log

@@ -1,0 +1,16 @@
+#include "log/level.h"
+
+#include "log/text.h"
+
+namespace orvek::log {
+
+const TLevel* LevelFromName(std::wstring_view name) {
+  static constexpr const TLevel* kLevels[] = {&kOff,  &kFatal, &kError, &kWarn,
+                                              &kInfo, &kDebug, &kTrace, &kAll};
+  for (const TLevel* level : kLevels) {
+    if (SameText(level->ToString(), name)) return level;
+  }
+  return nullptr;
+}
+
+}  // namespace orvek::log

@@ -1,0 +1,181 @@
+// The product's system services: files with the log's sharing rules through
+// CreateFileW, the ANSI code page, the temporary directory, local time.
+#include <windows.h>
+
+#include <string>
+
+#include "log/file_appender.h"
+#include "log/os.h"
+#include "log/text.h"
+#include "system/unique_handle.h"
+
+namespace orvek::log {
+namespace {
+
+using system::MakeUniqueHandle;
+using system::UniqueHandle;
+
+std::wstring SystemMessage(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length > 0 ? std::wstring(Trim(std::wstring_view(buffer, length)))
+                                 : L"System error " + std::to_wstring(error);
+  ::LocalFree(buffer);
+  return text;
+}
+
+UniqueHandle OpenHandle(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition) {
+  return MakeUniqueHandle(
+      ::CreateFileW(path.c_str(), access, sharing, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+[[noreturn]] void ThrowFileError(const char* what, const std::wstring& path, DWORD error) {
+  throw FacilityError(std::string(what) + " \"" + Utf8FromWide(path) + "\". " + Utf8FromWide(SystemMessage(error)));
+}
+
+class WinFileStream : public TFileStream {
+ public:
+  explicit WinFileStream(UniqueHandle file) : FFile(std::move(file)) {}
+
+  bool Write(std::string_view bytes) override {
+    DWORD written = 0;
+    return ::WriteFile(FFile.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+  }
+
+  std::int64_t Position() override {
+    LARGE_INTEGER position{};
+    if (!::SetFilePointerEx(FFile.get(), LARGE_INTEGER{}, &position, FILE_CURRENT)) return -1;
+    return position.QuadPart;
+  }
+
+ private:
+  UniqueHandle FFile;
+};
+
+class WinPlatform : public Platform {
+ public:
+  bool FileExists(const std::wstring& path) override {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
+  bool ForceDirectories(const std::wstring& dir) override {
+    std::wstring trimmed = dir;
+    while (!trimmed.empty() && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
+    if (trimmed.empty() || DirectoryExists(trimmed)) return true;
+    const std::wstring parent = ExtractFileDir(trimmed);
+    if (parent != trimmed && !parent.empty() && !ForceDirectories(parent)) return false;
+    return ::CreateDirectoryW(trimmed.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+  }
+
+  std::unique_ptr<TFileStream> OpenForAppend(const std::wstring& path) override {
+    UniqueHandle file = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!file) ThrowFileError("Cannot open file", path, ::GetLastError());
+    if (!::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
+      ThrowFileError("Cannot seek in file", path, ::GetLastError());
+    }
+    return std::make_unique<WinFileStream>(std::move(file));
+  }
+
+  std::unique_ptr<TFileStream> CreateEmpty(const std::wstring& path) override {
+    // CREATE_ALWAYS truncates only after the sharing check has passed.
+    UniqueHandle file = OpenHandle(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+    if (!file) ThrowFileError("Cannot create file", path, ::GetLastError());
+    return std::make_unique<WinFileStream>(std::move(file));
+  }
+
+  bool RemoveFile(const std::wstring& path) override { return ::DeleteFileW(path.c_str()) != 0; }
+
+  bool RenameFile(const std::wstring& from, const std::wstring& to) override {
+    return ::MoveFileW(from.c_str(), to.c_str()) != 0;
+  }
+
+  std::string ReadWholeFile(const std::wstring& path) override {
+    UniqueHandle file = OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (!file) ThrowFileError("Cannot open file", path, ::GetLastError());
+    std::string bytes;
+    char buffer[4096];
+    for (;;) {
+      DWORD read = 0;
+      if (!::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+        ThrowFileError("Cannot read file", path, ::GetLastError());
+      }
+      if (read == 0) return bytes;
+      bytes.append(buffer, read);
+    }
+  }
+
+  std::wstring ProgramDirectory() override {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (length < path.size()) {
+        path.resize(length);
+        return ExtractFileDir(path);
+      }
+      path.resize(path.size() * 2);
+    }
+  }
+
+  std::wstring AnsiToWide(std::string_view bytes) override {
+    if (bytes.empty()) return {};
+    const int size = static_cast<int>(bytes.size());
+    std::wstring text(::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), static_cast<int>(text.size()));
+    return text;
+  }
+
+  std::string WideToAnsi(std::wstring_view text) override {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    std::string bytes(::WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                          nullptr);
+    return bytes;
+  }
+
+ private:
+  static bool DirectoryExists(const std::wstring& dir) {
+    const DWORD attributes = ::GetFileAttributesW(dir.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+};
+
+}  // namespace
+
+Platform& SystemPlatform() {
+  // Never destroyed: threads that still log while the process ends use it.
+  static Platform* const platform = new WinPlatform;
+  return *platform;
+}
+
+std::wstring TempDirectory() {
+  std::wstring path(MAX_PATH + 1, L'\0');
+  DWORD length = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+  if (length > path.size()) {
+    path.resize(length);
+    length = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+  }
+  path.resize(length < path.size() ? length : 0);
+  return path;
+}
+
+std::wstring CurrentDirectory() {
+  std::wstring path(::GetCurrentDirectoryW(0, nullptr), L'\0');
+  path.resize(::GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data()));
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  return path;
+}
+
+std::uint32_t CurrentThreadId() { return ::GetCurrentThreadId(); }
+
+LocalTime LocalNow() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+}  // namespace orvek::log

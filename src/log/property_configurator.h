@@ -1,0 +1,64 @@
+// Applies property text to the loggers.
+//
+// Keys, read in this order (the prefix "log4delphi." is part of every key;
+// keys match in any case):
+//   debug=true                      the facility's own trace to "log4delphi.log"
+//   threshold=LEVEL                 default level of loggers created afterwards
+//   rootLogger=[LEVEL][, APPENDER]* the root logger
+//   logger.NAME=[LEVEL][, APPENDER]* other loggers, in the order of the text
+//   appender.N=TFileAppender|TRollingFileAppender
+//   appender.N.MaxBackupIndex, .MaxFileSize (rolling only), .Append, .AppDir,
+//   appender.N.File, .layout=TPatternLayout|TSimpleLayout, .layout.Pattern
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "log/appender.h"
+#include "log/internal_log.h"
+#include "log/logger.h"
+#include "log/platform.h"
+#include "log/properties.h"
+
+namespace orvek::log {
+
+class TPropertyConfigurator {
+ public:
+  TPropertyConfigurator(LoggerRegistry& registry, Platform& platform, InternalLog& trace)
+      : FRegistry(registry), FPlatform(platform), FTrace(trace) {}
+
+  // Both stop at the first failure, note it in the trace and return; what was
+  // configured until then stays in force. They never throw FacilityError.
+  void ConfigureFromFile(const std::wstring& path);
+  void ConfigureFromText(std::wstring_view text);
+
+  // Throws FacilityError at the first failure.
+  void DoConfigure(const TProperties& properties);
+
+ private:
+  void ParseLogger(const TProperties& properties, TLogger& logger, std::wstring_view value);
+  AppenderRef ParseAppender(const TProperties& properties, const std::wstring& name);
+  std::unique_ptr<TLayout> ParseLayout(const TProperties& properties, const std::wstring& prefix);
+
+  LoggerRegistry& FRegistry;
+  Platform& FPlatform;
+  InternalLog& FTrace;
+  std::vector<std::pair<std::wstring, AppenderRef>> FAppenders;  // made in this run
+};
+
+// A logger's value split into its level and appender names. The level is
+// absent when the value begins with "," or its first piece is empty.
+//   L"INFO, fileAppender" => {L"INFO", {L"fileAppender"}}
+//   L", a,,b"             => {nullopt, {L"a", L"b"}}
+//   L"INFO"               => {L"INFO", {}}
+struct LoggerValue {
+  std::optional<std::wstring> level;
+  std::vector<std::wstring> appenders;
+};
+LoggerValue ParseLoggerValue(std::wstring_view value);
+
+}  // namespace orvek::log

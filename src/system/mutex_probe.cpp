@@ -1,0 +1,44 @@
+#include "system/mutex_probe.h"
+
+#include <windows.h>
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "system/unique_handle.h"
+
+namespace orvek::system {
+namespace {
+
+// Claimed names must outlive every caller: the handles are parked here and
+// closed only when the process ends. The lock guards the vector, not the
+// mutexes.
+class ClaimedMutexes {
+ public:
+  void Keep(UniqueHandle handle) {
+    std::lock_guard<std::mutex> lock(lock_);
+    handles_.push_back(std::move(handle));
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<UniqueHandle> handles_;
+};
+
+ClaimedMutexes& Claimed() {
+  static ClaimedMutexes claimed;
+  return claimed;
+}
+
+}  // namespace
+
+bool MutexExists(const std::wstring& name, bool close_after) {
+  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+  // Read before anything else can touch the thread's last error.
+  const bool existed = mutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
+  if (mutex && !close_after) Claimed().Keep(std::move(mutex));
+  return existed;
+}
+
+}  // namespace orvek::system

@@ -1,0 +1,228 @@
+// The log operations end to end: configuration from the current directory or
+// the built-in text, real files, real threads.
+#include "log/logs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <regex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "log/os.h"
+#include "log/text.h"
+#include "test_files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace orvek::log {
+namespace {
+
+namespace fs = test::fs;
+
+constexpr std::int64_t kBuiltInLimit = 10485760;
+
+void PointTempDirectoryAt(const fs::path& dir) {
+#ifdef _WIN32
+  ::SetEnvironmentVariableW(L"TMP", (dir.wstring() + L"\\").c_str());
+#else
+  ::setenv("TMPDIR", dir.c_str(), 1);
+#endif
+}
+
+class LogUnitTest : public ::testing::Test {
+ protected:
+  LogUnitTest() {
+    PointTempDirectoryAt(dir.path());
+    SetClockForTesting(&test::ExampleTime);
+  }
+  ~LogUnitTest() override {
+    CloseLog();
+    SetClockForTesting(nullptr);
+  }
+
+  // The file of the built-in configuration.
+  fs::path BuiltInLog() const { return dir.path() / "orvek" / "teacher-install.log"; }
+
+  static std::string Record(const std::string& level, const std::string& text) {
+    return "2024-03-05 09:07:02:045 [" + level + "] threadid:" + std::to_string(CurrentThreadId()) + " " + text +
+           "\r\r\n";
+  }
+
+  // A log.properties for a rolling file "roll.log" in the test directory.
+  void WriteRollingProperties(const std::string& max_size, int backups, const std::string& extra = "") {
+    test::WriteBytes(dir.path() / "log.properties",
+                     extra +
+                         "log4delphi.rootLogger=INFO, roll\r\n"
+                         "log4delphi.appender.roll=TRollingFileAppender\r\n"
+                         "log4delphi.appender.roll.MaxFileSize=" + max_size + "\r\n"
+                         "log4delphi.appender.roll.MaxBackupIndex=" + std::to_string(backups) + "\r\n"
+                         "log4delphi.appender.roll.File=" + Utf8FromWide(dir.file(L"roll.log")) + "\r\n"
+                         "log4delphi.appender.roll.Append=true\r\n"
+                         "log4delphi.appender.roll.layout=TPatternLayout\r\n"
+                         "log4delphi.appender.roll.layout.Pattern=[%5p] %m%n\r\n");
+  }
+
+  // All records of roll.log and its backups, oldest first.
+  std::string RolledText(int backups) const {
+    std::string text;
+    for (int i = backups; i >= 1; --i) {
+      const fs::path backup = dir.path() / (L"roll.log." + std::to_wstring(i));
+      if (fs::exists(backup)) text += test::ReadBytes(backup);
+    }
+    return text + test::ReadBytes(dir.path() / "roll.log");
+  }
+
+  test::TempDir dir;
+  test::CurrentDirectory cwd{dir.path()};
+};
+
+TEST_F(LogUnitTest, BuiltInConfigurationWritesTheRecordsOfEachOperation) {
+  ConfigureLog();
+  LogInfo(L"example message");
+  LogTrace(L"below the root level");
+  LogWarn(L"100% sure, %d");
+  LogError(L"install failed, \u4e2d");
+  LogErrorFmt(L"copy %s failed, %d", L"a.txt", 5);
+  LogException(L"PostData error", std::runtime_error("not in the record"));
+  LogInfo(L"");
+  CloseLog();
+  LogInfo(L"after close");
+  EXPECT_EQ(test::ReadBytes(BuiltInLog()),
+            Record(" INFO", "example message") + Record(" WARN", "100% sure, %d") +
+                Record("ERROR", "install failed, \xE4\xB8\xAD") + Record("ERROR", "copy a.txt failed, 5") +
+                Record("ERROR", "PostData error\r\n") + Record(" INFO", ""));
+}
+
+TEST_F(LogUnitTest, CallsBeforeConfigurationAreDropped) {
+  LogError(L"too early");
+  ConfigureLog();
+  ConfigureLog();  // once only: a second run must not reopen the file
+  LogInfo(L"first");
+  CloseLog();
+  EXPECT_EQ(test::ReadBytes(BuiltInLog()), Record(" INFO", "first"));
+}
+
+TEST_F(LogUnitTest, ExistingLogIsWrittenOnAtItsEnd) {
+  fs::create_directories(BuiltInLog().parent_path());
+  test::WriteBytes(BuiltInLog(), "\xEF\xBB\xBFold record\r\n");
+  ConfigureLog();
+  LogInfo(L"new record");
+  CloseLog();
+  EXPECT_EQ(test::ReadBytes(BuiltInLog()), "\xEF\xBB\xBFold record\r\n" + Record(" INFO", "new record"));
+}
+
+// The record that takes the file to 10485760 bytes is written whole and then
+// rolled; one byte less and it stays.
+TEST_F(LogUnitTest, BuiltInLimitIsTenMebibytes) {
+  const std::string record = Record(" INFO", "limit");
+  fs::create_directories(BuiltInLog().parent_path());
+  test::WriteBytes(BuiltInLog(), std::string(kBuiltInLimit - record.size() - 1, '.'));
+  ConfigureLog();
+  LogInfo(L"limit");
+  EXPECT_EQ(fs::file_size(BuiltInLog()), static_cast<std::uintmax_t>(kBuiltInLimit - 1));
+  LogInfo(L"limit");
+  LogInfo(L"fresh");
+  CloseLog();
+  const fs::path backup = BuiltInLog().string() + ".1";
+  EXPECT_EQ(fs::file_size(backup), static_cast<std::uintmax_t>(kBuiltInLimit - 1 + record.size()));
+  EXPECT_EQ(test::ReadBytes(BuiltInLog()), Record(" INFO", "fresh"));
+}
+
+TEST_F(LogUnitTest, LogPropertiesRollIntoNumberedBackups) {
+  WriteRollingProperties("1K", 3);
+  ConfigureLog();
+  std::string expected;
+  for (int i = 0; i < 200; ++i) {
+    LogInfo(L"record " + std::to_wstring(i));
+    expected += "[ INFO] threadid:";
+    expected += std::to_string(CurrentThreadId()) + " record " + std::to_string(i) + "\r\r\n";
+  }
+  CloseLog();
+  EXPECT_FALSE(fs::exists(dir.path() / "roll.log.4"));
+  for (int i = 1; i <= 3; ++i) {
+    const auto size = fs::file_size(dir.path() / (L"roll.log." + std::to_wstring(i)));
+    EXPECT_GE(size, 1024u);
+    EXPECT_LT(size, 1024u + 40u);
+  }
+  const std::string kept = RolledText(3);
+  ASSERT_LT(kept.size(), expected.size());  // the oldest were deleted
+  EXPECT_EQ(kept, expected.substr(expected.size() - kept.size()));
+  EXPECT_EQ(kept.compare(0, 7, "[ INFO]"), 0);  // starts with a whole record
+}
+
+TEST_F(LogUnitTest, LogPropertiesWithoutRootLoggerLeaveTheLogSilent) {
+  test::WriteBytes(dir.path() / "log.properties", "log4delphi.appender.a=TFileAppender\r\n");
+  ConfigureLog();
+  LogError(L"nowhere");
+  CloseLog();
+  EXPECT_FALSE(fs::exists(BuiltInLog()));
+}
+
+TEST_F(LogUnitTest, ThreadsWriteWholeRecordsAndLoseNone) {
+  constexpr int kThreads = 8;
+  constexpr int kRecords = 400;
+  WriteRollingProperties("16K", 500);
+  ConfigureLog();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([] {
+      for (int i = 0; i < kRecords; ++i) LogInfo(L"seq " + std::to_wstring(i) + L" " + std::wstring(i % 50, L'x'));
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  CloseLog();
+
+  const std::string text = RolledText(500);
+  const std::regex record(R"(\[ INFO\] threadid:(\d+) seq (\d+) x*\r\r\n)");
+  std::map<std::string, int> next_seq;  // per thread, records come in order
+  std::size_t consumed = 0;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), record); it != std::sregex_iterator(); ++it) {
+    ASSERT_EQ(static_cast<std::size_t>(it->position()), consumed) << "garbage before a record";
+    consumed += it->length();
+    int& expected = next_seq[(*it)[1]];
+    EXPECT_EQ(std::stoi((*it)[2]), expected);
+    ++expected;
+  }
+  EXPECT_EQ(consumed, text.size());
+  EXPECT_EQ(next_seq.size(), static_cast<std::size_t>(kThreads));
+  for (const auto& [thread, count] : next_seq) EXPECT_EQ(count, kRecords) << thread;
+}
+
+// Another holder of the file for writing: nothing is written, the program
+// goes on, and the failure is in the facility's trace when it is enabled.
+TEST_F(LogUnitTest, LogHeldOpenForWritingElsewhereLeavesTheLogSilent) {
+  WriteRollingProperties("1M", 3, "log4delphi.debug=TRUE\r\n");
+  test::WriteBytes(dir.path() / "roll.log", "theirs\r\n");
+#ifdef _WIN32
+  // Open for writing with every sharing allowed: only our deny-write open fails.
+  HANDLE holder = ::CreateFileW(dir.file(L"roll.log").c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+#else
+  auto holder = SystemPlatform().OpenForAppend(dir.file(L"roll.log"));
+#endif
+  ConfigureLog();
+  LogInfo(L"lost");
+  CloseLog();
+#ifdef _WIN32
+  ::CloseHandle(holder);
+#else
+  holder.reset();
+#endif
+  EXPECT_EQ(test::ReadBytes(dir.path() / "roll.log"), "theirs\r\n");
+  const std::string trace = test::ReadBytes(dir.path() / "log4delphi.log");
+  const std::string properties = Utf8FromWide(CurrentDirectory() + L"log.properties");
+  EXPECT_NE(trace.find("ERROR: Could not read configuration file [" + properties + "] Cannot open file"),
+            std::string::npos)
+      << trace;
+  EXPECT_NE(trace.find("ERROR: Ignoring configuration file [" + properties + "]\r\n"), std::string::npos) << trace;
+}
+
+}  // namespace
+}  // namespace orvek::log

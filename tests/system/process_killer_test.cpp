@@ -1,0 +1,84 @@
+#include "system/process_killer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "helper_process.h"
+#include "log_tail.h"
+#include "system/module_path.h"
+
+namespace orvek::system {
+namespace {
+
+using test::ChildExePath;
+using test::HelperProcess;
+using test::kChildImageName;
+
+constexpr DWORD kTimeoutMs = 30000;
+
+bool Contains(const std::vector<DWORD>& pids, DWORD pid) {
+  return std::find(pids.begin(), pids.end(), pid) != pids.end();
+}
+
+std::wstring OwnImageName() {
+  const std::wstring self = GetModulePath();
+  return self.substr(self.find_last_of(L'\\') + 1);
+}
+
+TEST(FindProcessIdsByNameTest, FindsEveryCopyWhateverTheCaseButNeverTheCaller) {
+  HelperProcess first = HelperProcess::Start(ChildExePath(), {L"sleep"});
+  HelperProcess second = HelperProcess::Start(ChildExePath(), {L"sleep"});
+
+  const std::vector<DWORD> found = FindProcessIdsByName(L"SYSTEM_TEST_Child.EXE");
+  EXPECT_EQ(found.size(), 2u);
+  EXPECT_TRUE(Contains(found, first.pid()));
+  EXPECT_TRUE(Contains(found, second.pid()));
+
+  EXPECT_FALSE(Contains(FindProcessIdsByName(OwnImageName()), ::GetCurrentProcessId()));
+  EXPECT_TRUE(FindProcessIdsByName(L"system_test_chil.exe").empty());
+}
+
+TEST(KillProcessByNameTest, EndsEveryRunningCopy) {
+  HelperProcess first = HelperProcess::Start(ChildExePath(), {L"sleep"});
+  HelperProcess second = HelperProcess::Start(ChildExePath(), {L"sleep"});
+  test::LogTail log;
+
+  KillProcessByName(L"System_Test_Child.exe");
+
+  // One taskkill ends one pid, so both ending means each got its own.
+  EXPECT_TRUE(first.WaitForExit(kTimeoutMs));
+  EXPECT_TRUE(second.WaitForExit(kTimeoutMs));
+  EXPECT_TRUE(test::WaitForProcessesNamed(L"taskkill.exe", kTimeoutMs));
+  EXPECT_EQ(log.Appended(), "");
+}
+
+TEST(KillProcessByNameTest, CallerWithTheSameImageNameSurvives) {
+  HelperProcess victim = HelperProcess::Start(ChildExePath(), {L"sleep"});
+  HelperProcess killer = HelperProcess::Start(
+      ChildExePath(), {L"kill-own-name", std::to_wstring(victim.pid())});
+
+  DWORD code = 0;
+  ASSERT_TRUE(killer.WaitForExit(kTimeoutMs, &code));
+  EXPECT_EQ(code, test::kChildSurvived) << "the caller was ended, or its peer was not";
+  EXPECT_TRUE(victim.WaitForExit(kTimeoutMs));
+}
+
+TEST(KillProcessByNameTest, NoMatchStartsAndLogsNothing) {
+  HelperProcess bystander = HelperProcess::Start(ChildExePath(), {L"sleep"});
+  test::LogTail log;
+  const std::wstring name = L"orvek-no-such-image.exe";
+  ASSERT_TRUE(FindProcessIdsByName(name).empty());
+
+  // The caller's own name is tried in CallerWithTheSameImageNameSurvives, in
+  // a helper: were this process ended by mistake, Wine's taskkill would give
+  // it exit code 0 and the run would look like a success.
+  KillProcessByName(name);
+
+  EXPECT_TRUE(FindProcessIdsByName(L"taskkill.exe").empty());
+  EXPECT_TRUE(bystander.Running());
+  EXPECT_EQ(log.Appended(), "");
+}
+
+}  // namespace
+}  // namespace orvek::system
