@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/windows_version.h"
 #include "log/logs.h"
+#include "log/text.h"
 #include "system/system_library.h"
 
 namespace {
@@ -15,9 +16,11 @@ constexpr const wchar_t* kUnsupportedWindows =
     L"XP系统暂不支持，请在Windows7及以上系统下使用！";
 constexpr const wchar_t* kErrorCaption = L"错误";
 
-int RunMessageLoop() {
+int RunMessageLoop(HWND main_window) {
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Tab between controls, Space/Enter on the focused one.
+    if (::IsWindow(main_window) && ::IsDialogMessageW(main_window, &msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
@@ -39,7 +42,7 @@ int RunInstaller() {
   DM = new TDM();
   auto* main_window = new TfrmTeacherMain();
   main_window->Show();
-  return RunMessageLoop();
+  return RunMessageLoop(main_window->Handle());
 }
 
 }  // namespace
@@ -53,7 +56,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     code = RunInstaller();
   } catch (const std::exception& e) {
-    orvek::log::LogException(L"startup failed, ", e);
+    // The message goes into the line itself: a stack-trace-only record
+    // would not say what failed.
+    orvek::log::LogError(L"startup failed, " + orvek::log::WideFromUtf8(e.what()));
     code = 1;
   }
   orvek::log::CloseLog();

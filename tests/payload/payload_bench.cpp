@@ -16,6 +16,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -39,13 +40,12 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   orvek::log::ConfigureLog();
-  long notices = 0;
-  Clock::time_point first_notice{};
+  // Notices may come from a thread of the library (seven_zip_reader.h).
+  std::atomic<long> notices{0};
+  std::atomic<Clock::rep> first_notice_ticks{0};
   orvek::payload::PayloadHooks hooks;
-  // Notices arrive on the calling thread (see seven_zip_reader.h), so plain
-  // variables do.
-  hooks.show_progress = [&notices, &first_notice](std::int32_t) {
-    if (notices++ == 0) first_notice = Clock::now();
+  hooks.show_progress = [&notices, &first_notice_ticks](std::int32_t) {
+    if (notices++ == 0) first_notice_ticks = Clock::now().time_since_epoch().count();
   };
   const Clock::time_point start = Clock::now();
   int result = 0;
@@ -56,7 +56,8 @@ int wmain(int argc, wchar_t** argv) {
     result = 1;
   }
   const Clock::time_point end = Clock::now();
-  if (notices == 0) first_notice = end;
+  const Clock::time_point first_notice =
+      notices > 0 ? Clock::time_point(Clock::duration(first_notice_ticks.load())) : end;
 
   PROCESS_MEMORY_COUNTERS memory{};
   memory.cb = sizeof(memory);
@@ -65,7 +66,7 @@ int wmain(int argc, wchar_t** argv) {
       "copy_ms=%lld extract_ms=%lld total_ms=%lld progress_notices=%ld "
       "peak_working_set_kib=%llu pagefile_kib=%llu\n",
       MillisecondsBetween(start, first_notice), MillisecondsBetween(first_notice, end),
-      MillisecondsBetween(start, end), notices,
+      MillisecondsBetween(start, end), notices.load(),
       static_cast<unsigned long long>(memory.PeakWorkingSetSize / 1024),
       static_cast<unsigned long long>(memory.PeakPagefileUsage / 1024));
   std::fflush(stdout);

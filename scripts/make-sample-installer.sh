@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Packs a sample installer from a built product and a small built-in sample
+# application, the way a release installer is packed. Prints its path.
+# usage: scripts/make-sample-installer.sh BUILD_DIR [VERSION]
+set -euo pipefail
+[[ $# -ge 1 ]] || { echo "usage: $0 BUILD_DIR [VERSION]" >&2; exit 2; }
+build=$(realpath "$1")
+version=${2:-v6.15.1}
+cd "$(dirname "$0")/.."
+
+exe=$build/src/app/orvek-setup.exe
+pack=$build/host-tools/tools/pack/orvek-pack
+[[ -x $pack ]] || pack=build/host/tools/pack/orvek-pack
+out=$build/sample
+mkdir -p "$out"
+
+# A small application tree: nested folders, a Chinese name, a read-only file.
+app=$out/app
+rm -rf "$app" && mkdir -p "$app/bin" "$app/res/lang" "$app/tools"
+printf 'MZ sample client\n' >"$app/bin/orvekteacher.exe"
+printf 'MZ sample environment check\n' >"$app/tools/EnvCheck.exe"
+printf '[client]\nserver=127.0.0.1\n' >"$app/bin/config.ini"
+printf '中文资源\n' >"$app/res/lang/zh-CN.txt"
+printf '教师客户端说明\n' >"$app/res/说明.txt"
+head -c 262144 /dev/zero | tr '\0' 'x' >"$app/res/data.bin"
+chmod a-w "$app/bin/config.ini"
+
+archive=$out/payload.7z
+rm -f "$archive"
+(cd "$app" && 7z a -t7z -m0=BCJ -m1=LZMA2 -mx=5 -ms=on -mhe=off -pvorplank "$archive" . >/dev/null)
+"$pack" --exe "$exe" --version "$version" --archive "$archive" -o "$out/orvek-setup-$version.exe" >&2
+echo "$out/orvek-setup-$version.exe"

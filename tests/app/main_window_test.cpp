@@ -1,0 +1,243 @@
+// The window's pages, built for real in the test process under Wine.
+#include <gtest/gtest.h>
+
+#include "support/top_windows.h"
+#include "window_fixture.h"
+
+namespace orvek::test {
+namespace {
+
+using app::tpInstalling;
+using app::tpInstallFailed;
+using app::tpInstallFinished;
+using app::tpPreInstall;
+using orvek::skin::MakeColour;
+
+const auto kGrey = MakeColour(0x33, 0x33, 0x33);
+const auto kRed = MakeColour(0xFF, 0x56, 0x56);
+
+// A log line that ends in `tail`: the text followed by the line break.
+bool HasLineEndingIn(const std::string& log, const std::string& tail) {
+  for (size_t at = log.find(tail); at != std::string::npos; at = log.find(tail, at + 1)) {
+    const size_t end = at + tail.size();
+    if (end < log.size() && (log[end] == '\r' || log[end] == '\n')) return true;
+  }
+  return false;
+}
+
+TEST_F(MainWindowTest, OpensOnTheFirstPageWithTheOptionsClosed) {
+  EXPECT_EQ(WindowText(W().Handle()), L"Orvek教师客户端");
+  EXPECT_EQ(FrontPage(), W().pnlPreInstall->Handle());
+  EXPECT_EQ(W().FExpandHeight, 460);
+  EXPECT_EQ(Height(), 325);
+  EXPECT_EQ(W().btnExpandAndPickup->SkinItemName(), L"btnExpand");
+  EXPECT_EQ(W().btnExpandAndPickup->Text(), L"展开");
+  EXPECT_FALSE(W().pnlPreInfo->Visible());
+  EXPECT_EQ(W().pnlPreInfo->Height(), 135);
+  EXPECT_EQ(W().pnlTop->Height(), 180);
+  EXPECT_EQ(W().btnInstall->Text(), L"立即安装");
+  EXPECT_TRUE(W().chkReadlLicense->Checked());
+  EXPECT_TRUE(W().chkAddDesktop->Checked());
+  EXPECT_TRUE(W().chkAddStartMenu->Checked());
+  EXPECT_FALSE(W().chkClearData->Checked());
+  EXPECT_TRUE(W().chkRunApp->Checked());
+  EXPECT_FALSE(W().lblErrorInfo->Visible());
+  EXPECT_FALSE(W().lblProgressValue->Visible());
+  EXPECT_EQ(W().tbProgress->SkinItemName(), L"trackbar");
+  EXPECT_EQ(W().btnRetry->Text(), L"重试");
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
+  const RECT install = W().btnInstall->Bounds();
+  EXPECT_EQ(install.left, 170);
+  EXPECT_EQ(install.top, 19);
+  EXPECT_EQ(install.right - install.left, 170);
+  const RECT bar = W().tbProgress->Bounds();
+  EXPECT_EQ(bar.left, 19);
+  EXPECT_EQ(bar.right - bar.left, 480);
+  EXPECT_EQ(W().lblProduct->Bounds().top, 110);
+  EXPECT_EQ(W().pnlBottom->Bounds().top, 180);
+}
+
+TEST_F(MainWindowTest, OpeningAndClosingTheOptionsMovesTheHeightAndLogs) {
+  LogFileTail log;
+  SetOptionsExpanded(true);
+  EXPECT_EQ(Height(), 460);
+  EXPECT_TRUE(W().pnlPreInfo->Visible());
+  EXPECT_EQ(W().btnExpandAndPickup->Text(), L"收起");
+  EXPECT_EQ(W().pnlPreInfo->Bounds().top, 460 - 180 - 135) << "aligned to the bottom";
+  SetOptionsExpanded(true);  // already open: only the height line
+  EXPECT_EQ(Height(), 460);
+  SetOptionsExpanded(false);
+  EXPECT_EQ(Height(), 325);
+  const std::string lines = log.Appended();
+  EXPECT_TRUE(HasLineEndingIn(lines, " pnlPreInfo.Height135")) << lines;
+  EXPECT_TRUE(HasLineEndingIn(lines, " Height325")) << lines;
+  EXPECT_EQ(lines.find("Height460"), std::string::npos) << "opening logs no height";
+}
+
+TEST_F(MainWindowTest, TheExpandButtonToggles) {
+  W().btnExpandAndPickupClick();
+  EXPECT_EQ(W().btnExpandAndPickup->SkinItemName(), L"btnPickup");
+  EXPECT_EQ(Height(), 460);
+  ::SendMessageW(W().btnExpandAndPickup->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_EQ(W().btnExpandAndPickup->SkinItemName(), L"btnExpand");
+  EXPECT_EQ(Height(), 325);
+}
+
+TEST_F(MainWindowTest, FormShowLogsTheSize) {
+  LogFileTail log;
+  W().FormShow();
+  EXPECT_TRUE(HasLineEndingIn(log.Appended(), " FormShow520,325"));
+}
+
+TEST_F(MainWindowTest, TheLicenceBoxEnablesTheInstallButton) {
+  ::SendMessageW(W().chkReadlLicense->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_FALSE(W().chkReadlLicense->Checked());
+  EXPECT_FALSE(W().btnInstall->Enabled());
+  W().btnInstall->SetEnabled(false);  // as if the drive were full
+  ::SendMessageW(W().chkReadlLicense->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_TRUE(W().btnInstall->Enabled());
+}
+
+TEST_F(MainWindowTest, InstallingPageShowsProgressTextAndHidesThePercentUntilTheFirstValue) {
+  ShowPage(tpInstalling, L"正在安装...", false);
+  EXPECT_EQ(FrontPage(), W().pnlInstalling->Handle());
+  EXPECT_TRUE(W().lblProgress->Visible());
+  EXPECT_EQ(W().lblProgress->Text(), L"正在安装...");
+  EXPECT_FALSE(W().lblError->Visible());
+  EXPECT_FALSE(W().btnRetry->Visible());
+  EXPECT_EQ(W().lblProgressValue->Text(), L"0%");
+  EXPECT_FALSE(W().lblProgressValue->Visible());
+  W().ShowProgress(42);
+  EXPECT_TRUE(W().lblProgressValue->Visible());
+  EXPECT_EQ(W().lblProgressValue->Text(), L"42%");
+  EXPECT_EQ(W().tbProgress->Value(), 42);
+}
+
+TEST_F(MainWindowTest, ProgressOutsideTheRangeClampsTheBarButNotTheText) {
+  W().ShowProgress(150);
+  EXPECT_EQ(W().tbProgress->Value(), 100);
+  EXPECT_EQ(W().lblProgressValue->Text(), L"150%");
+  W().ShowProgress(100);
+  EXPECT_EQ(W().lblProgressValue->Text(), L"100%");
+  W().ShowProgress(-3);
+  EXPECT_EQ(W().tbProgress->Value(), 0);
+  EXPECT_EQ(W().lblProgressValue->Text(), L"-3%");
+}
+
+TEST_F(MainWindowTest, AnErrorTurnsTheBarRedAndOffersARetry) {
+  ShowPage(tpInstalling, L"正在安装...", false);
+  W().ShowProgress(37);
+  ShowPage(tpInstalling, L"磁盘空间不足", true);
+  EXPECT_EQ(W().tbProgress->SkinItemName(), L"trackbarRed");
+  EXPECT_FALSE(W().lblProgress->Visible());
+  EXPECT_TRUE(W().lblError->Visible());
+  EXPECT_EQ(W().lblError->Text(), L"磁盘空间不足");
+  EXPECT_TRUE(W().btnRetry->Visible());
+  EXPECT_EQ(W().btnRetry->Text(), L"重试");
+  EXPECT_EQ(W().lblProgressValue->TextColor(), kRed);
+  EXPECT_EQ(W().tbProgress->Value(), 37) << "the bar stays where it was";
+  EXPECT_EQ(W().lblProgressValue->Text(), L"37%");
+}
+
+TEST_F(MainWindowTest, ASecondErrorLeavesTheColourOfTheFirst) {
+  ShowPage(tpInstalling, L"a", true);
+  W().lblProgressValue->SetTextColor(kGrey);  // a marker the second call must not touch
+  ShowPage(tpInstalling, L"b", true);
+  EXPECT_EQ(W().lblProgressValue->TextColor(), kGrey);
+  EXPECT_EQ(W().lblError->Text(), L"b");
+}
+
+TEST_F(MainWindowTest, FailureSetsCloseForGood) {
+  ShowPage(tpInstallFailed, L"安装失败", true);
+  EXPECT_EQ(FrontPage(), W().pnlInstalling->Handle());
+  EXPECT_EQ(W().btnRetry->Text(), L"关闭");
+  EXPECT_EQ(W().tbProgress->SkinItemName(), L"trackbarRed");
+  ShowPage(tpInstalling, L"again", true);
+  EXPECT_EQ(W().btnRetry->Text(), L"关闭");
+  ShowPage(tpInstalling, L"正在安装...", false);
+  EXPECT_EQ(W().btnRetry->Text(), L"关闭");
+  EXPECT_FALSE(W().btnRetry->Visible());
+}
+
+TEST_F(MainWindowTest, RestartingAfterAnErrorResetsTheInstallingPage) {
+  ShowPage(tpInstalling, L"err", true);
+  W().ShowProgress(60);
+  ShowPage(tpInstalling, L"正在安装...", false);
+  EXPECT_EQ(W().tbProgress->SkinItemName(), L"trackbar");
+  EXPECT_EQ(W().tbProgress->Value(), 0);
+  EXPECT_EQ(W().lblProgressValue->Text(), L"0%");
+  EXPECT_EQ(W().lblProgressValue->TextColor(), kGrey);
+  EXPECT_TRUE(W().lblProgressValue->Visible()) << "once shown it stays";
+  EXPECT_FALSE(W().lblError->Visible());
+  EXPECT_FALSE(W().btnRetry->Visible());
+}
+
+TEST_F(MainWindowTest, FinishedAndFirstPage) {
+  ShowPage(tpInstalling, L"x", false);
+  ShowPage(tpInstallFinished, L"ignored", true);
+  EXPECT_EQ(FrontPage(), W().pnlFinished->Handle());
+  EXPECT_EQ(W().tbProgress->SkinItemName(), L"trackbar") << "finished touches nothing else";
+  EXPECT_EQ(W().lblProgress->Text(), L"x");
+  ShowPage(tpPreInstall, L"ignored", true);
+  EXPECT_EQ(FrontPage(), W().pnlFinished->Handle());
+  EXPECT_EQ(W().lblError->Text(), L"");
+}
+
+TEST_F(MainWindowTest, TheCloseCaptionAndTheFinishButtonEndTheWindow) {
+  W().btnRetryClick();  // "重试": nothing to close yet
+  PumpMessages();
+  EXPECT_TRUE(::IsWindow(W().Handle()));
+  ShowPage(tpInstallFailed, L"x", true);
+  W().btnRetryClick();
+  PumpMessages();
+  EXPECT_EQ(W().Handle(), nullptr);
+}
+
+TEST_F(MainWindowTest, TabMovesBetweenControlsAndSpacePressesTheFocusedOne) {
+  W().Show();
+  ::SetFocus(W().btnInstall->Handle());
+  MSG tab{W().btnInstall->Handle(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+  EXPECT_TRUE(::IsDialogMessageW(W().Handle(), &tab));
+  EXPECT_EQ(::GetFocus(), W().chkReadlLicense->Handle());
+  MSG space{W().chkReadlLicense->Handle(), WM_KEYDOWN, VK_SPACE, 0, 0, {}};
+  if (!::IsDialogMessageW(W().Handle(), &space)) ::DispatchMessageW(&space);
+  EXPECT_FALSE(W().chkReadlLicense->Checked());
+  EXPECT_FALSE(W().btnInstall->Enabled());
+}
+
+// WM_NCHITTEST at the middle of the window.
+LRESULT HitTest(HWND hwnd) {
+  RECT r{};
+  ::GetWindowRect(hwnd, &r);
+  return ::SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+}
+
+TEST_F(MainWindowTest, TheBlueTopDragsTheWindowButItsButtonsDoNot) {
+  EXPECT_EQ(HitTest(W().Handle()), HTCAPTION);
+  for (const auto* control : {&W().pnlClient, &W().pnlTop, &W().img1, &W().lblProduct, &W().lblVersion}) {
+    EXPECT_EQ(HitTest((*control)->Handle()), HTTRANSPARENT)
+        << (*control)->Name().size();
+  }
+  EXPECT_EQ(HitTest(W().btnMinimize->Handle()), HTCLIENT);
+  EXPECT_EQ(HitTest(W().btnInstall->Handle()), HTCLIENT);
+}
+
+TEST_F(MainWindowTest, RollUpShrinksToTheCaptionAndBack) {
+  ::SendMessageW(W().btnRollUp->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_EQ(Height(), 32);
+  ::SendMessageW(W().btnRollUp->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_EQ(Height(), 325);
+}
+
+TEST_F(MainWindowTest, ControlsCarryTheirNamesForOtherProcesses) {
+  const auto atom = static_cast<ATOM>(
+      reinterpret_cast<ULONG_PTR>(::GetPropW(W().btnInstall->Handle(), orvek::skin::kNameProperty)));
+  wchar_t name[64] = {};
+  ::GlobalGetAtomNameW(atom, name, 64);
+  EXPECT_STREQ(name, L"btnInstall");
+}
+
+}  // namespace
+}  // namespace orvek::test

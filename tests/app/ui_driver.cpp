@@ -1,0 +1,41 @@
+#include "ui_driver.h"
+
+namespace orvek::test {
+namespace {
+
+std::wstring AtomProperty(HWND hwnd, const wchar_t* property) {
+  const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, property)));
+  if (!atom) return L"";
+  wchar_t text[256] = {};
+  return std::wstring(text, ::GlobalGetAtomNameW(atom, text, 256));
+}
+
+struct Search {
+  const std::wstring* name;
+  HWND found;
+};
+
+BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  if (AtomProperty(hwnd, L"OrvekName") == *search->name) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindControl(HWND top, const std::wstring& name) {
+  Search search{&name, nullptr};
+  ::EnumChildWindows(top, &Visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring ControlSkinItem(HWND control) { return AtomProperty(control, L"OrvekSkin"); }
+
+void PressControl(HWND control) {
+  ::SendMessageW(control, WM_KEYDOWN, VK_SPACE, 0);
+}
+
+}  // namespace orvek::test

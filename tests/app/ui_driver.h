@@ -1,0 +1,21 @@
+// Driving the installer window of another process through the names its
+// controls carry ("OrvekName" and "OrvekSkin" window properties, global atoms).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace orvek::test {
+
+// The child control of `top` (any depth) named `name`, or nullptr.
+HWND FindControl(HWND top, const std::wstring& name);
+
+// The control's current skin item name ("" when it has none).
+std::wstring ControlSkinItem(HWND control);
+
+// Presses the control as the Space key does, and waits until its window
+// has handled it.
+void PressControl(HWND control);
+
+}  // namespace orvek::test
