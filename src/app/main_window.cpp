@@ -3,11 +3,16 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "app/dpi_awareness.h"
 #include "app/skin_strings.h"
 #include "log/logs.h"
+#include "log/text.h"
+#include "payload/installer_file.h"
+#include "system/disk_space.h"
+#include "system/module_path.h"
 #include "system/system_library.h"
 #include "system/unique_handle.h"
 
@@ -21,8 +26,6 @@ using orvek::skin::SkinControl;
 using orvek::skin::TextAlign;
 
 // The maker's web site; pages below it are joined to this.
-constexpr const wchar_t* kWebSite = L"https://www.orvek.com.cn";
-constexpr const wchar_t* kLicensePath = L"/privacy/license.html";
 
 constexpr const wchar_t* kLabelFont = L"Microsoft YaHei UI";
 const auto kTextGrey = MakeColour(0x33, 0x33, 0x33);
@@ -286,7 +289,39 @@ void TfrmTeacherMain::CreateFinishedPage() {
   lblEnvCheck->SetOnClick([this] { lblEnvCheckClick(); });
 }
 
+namespace {
+
+// The program folder the 32-bit product installs below: on 64-bit Windows a
+// 32-bit process's PROGRAMFILES is the x86 folder, so the 64-bit twin asks
+// for that one explicitly.
+std::wstring DefaultInstallDirectory() {
+  wchar_t folder[MAX_PATH] = {};
+  DWORD n = ::GetEnvironmentVariableW(L"ProgramFiles(x86)", folder, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) n = ::GetEnvironmentVariableW(L"PROGRAMFILES", folder, MAX_PATH);
+  if (n >= MAX_PATH) n = 0;
+  return std::wstring(folder, n) + L"\\orvek\\orvekteacher";
+}
+
+std::wstring FreeSpaceText(double gb) {
+  wchar_t text[64];
+  std::swprintf(text, 64, L"%.2f", gb);
+  return text;
+}
+
+}  // namespace
+
 void TfrmTeacherMain::FormCreate() {
+  edtInstallDir->SetText(DefaultInstallDirectory());
+  try {
+    FVersion = orvek::payload::PackageVersionText(
+        orvek::payload::ReadPackageVersion(orvek::system::GetModulePath()));
+  } catch (const std::exception& e) {
+    // As a failure in a creation handler: said in a box, the window still comes up.
+    ::MessageBoxW(hwnd_, orvek::log::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR);
+  }
+  lblVersion->SetText(L"版本：" + FVersion);
+  lblInfo->SetText(L"磁盘剩余空间：" +
+                   FreeSpaceText(orvek::system::GetDiskFreeGB(edtInstallDir->Text())) + L"GB");
   // The options-panel height follows the width the window really got, so a
   // DPI-scaled window keeps the design proportions.
   FExpandHeight = static_cast<int>(Width() * 460 / 520.0);
@@ -412,14 +447,6 @@ bool TfrmTeacherMain::SyncSetProgressText(const std::wstring& text) {
   return handoff_->Run([this, text] { lblProgress->SetText(text); });
 }
 
-void TfrmTeacherMain::btnInstallClick() {}
-
-void TfrmTeacherMain::btnRetryClick() {
-  if (btnRetry->Text() == L"关闭") ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-}
-
-void TfrmTeacherMain::btnFinishedClick() { ::PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
-
 void TfrmTeacherMain::btnFolderClick() {}
 
 void TfrmTeacherMain::btnExpandAndPickupClick() {
@@ -432,8 +459,6 @@ void TfrmTeacherMain::pnlLicenseClick() {
   const std::wstring url = std::wstring(kWebSite) + kLicensePath;
   ::ShellExecuteW(hwnd_, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
-
-void TfrmTeacherMain::lblEnvCheckClick() {}
 
 LRESULT CALLBACK TfrmTeacherMain::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   auto* self = reinterpret_cast<TfrmTeacherMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));

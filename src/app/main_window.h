@@ -25,6 +25,10 @@ class TfrmTeacherMain {
   static constexpr int kDesignHeight = 388;
   static constexpr int kTopHeight = 180;
   static constexpr int kPreInfoHeight = 135;
+  // The maker's web site and the pages on it that the installer opens.
+  static constexpr const wchar_t* kWebSite = L"https://www.orvek.com.cn";
+  static constexpr const wchar_t* kLicensePath = L"/privacy/license.html";
+  static constexpr const wchar_t* kDownloadPath = L"/download";
 
   // Builds the window and all its controls from the skin of DM, then runs
   // FormCreate. Throws std::runtime_error when the window cannot be made.
@@ -81,6 +85,8 @@ class TfrmTeacherMain {
   friend class TfrmTeacherMainTestPeer;
 
   void ShowPage(TInstallPage page, const std::wstring& msg, bool error);
+  // The body of the install worker thread.
+  void InstallWorker();
   void SetOptionsExpanded(bool expand);
 
   void CreateControls();

@@ -6,6 +6,7 @@
 #include "log/text.h"
 #include "payload/path_rules.h"
 #include "payload/percent.h"
+#include "system/directories.h"
 
 namespace orvek::payload {
 namespace {
@@ -58,15 +59,6 @@ const char* ResultName(std::int32_t result) {
     case kResultHeadersError: return "headers error";
     case kResultWrongPassword: return "wrong password";
     default: return "unknown error";
-  }
-}
-
-// Every missing folder of `path`'s parent; failures show up when the file
-// itself cannot be created.
-void CreateParentDirectories(const std::wstring& path) {
-  for (std::size_t i = path.find(L'\\', 3); i != std::wstring::npos; i = path.find(L'\\', i + 1)) {
-    if (i > 0 && path[i - 1] == L'\\') continue;
-    ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
   }
 }
 
@@ -411,7 +403,9 @@ HRESULT T7zInArchive::GetStream(UINT32 index, ISequentialOutStream** stream, INT
 
 HRESULT T7zInArchive::CreateItemFile(std::uint32_t, ISequentialOutStream** stream) {
   const std::wstring& path = FCurrentFile;
-  CreateParentDirectories(path);
+  // Failures show up when the file itself cannot be created.
+  const std::size_t slash = path.find_last_of(L'\\');
+  if (slash != std::wstring::npos) orvek::system::CreateDirectories(path.substr(0, slash));
 
   // Read-only, hidden or system files must be replaceable; the replaced
   // file's attributes are put back on the new one.

@@ -1,0 +1,22 @@
+#include "system/directories.h"
+
+#include <windows.h>
+
+namespace orvek::system {
+
+void CreateDirectories(const std::wstring& dir) {
+  // Position 3 skips a drive root ("C:\"); a UNC share's first levels fail
+  // harmlessly.
+  for (std::size_t i = dir.find(L'\\', 3); i != std::wstring::npos; i = dir.find(L'\\', i + 1)) {
+    if (dir[i - 1] == L'\\') continue;
+    ::CreateDirectoryW(dir.substr(0, i).c_str(), nullptr);
+  }
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+}
+
+bool DirectoryExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace orvek::system

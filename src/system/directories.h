@@ -1,0 +1,17 @@
+// Creating directory paths without the weight of std::filesystem, whose
+// runtime pulls dozens of extra imports into the product.
+#pragma once
+
+#include <string>
+
+namespace orvek::system {
+
+// Creates `dir` and every missing parent. The outcome of each step is not
+// looked at: callers check DirectoryExists, or find out when they create a
+// file in it. "C:\a\\b" (doubled separators) works as Windows reads it.
+void CreateDirectories(const std::wstring& dir);
+
+// True for an existing directory (a link to one counts).
+bool DirectoryExists(const std::wstring& path);
+
+}  // namespace orvek::system
