@@ -16,9 +16,9 @@ mkdir -p "$out"
 
 # A small application tree: nested folders, a Chinese name, a read-only file.
 app=$out/app
-rm -rf "$app" && mkdir -p "$app/bin" "$app/res/lang" "$app/tools"
-printf 'MZ sample client\n' >"$app/bin/orvekteacher.exe"
-printf 'MZ sample environment check\n' >"$app/tools/EnvCheck.exe"
+rm -rf "$app" && mkdir -p "$app/bin" "$app/res/lang" "$app/lib/ia32/win32/runtime-check"
+printf 'MZ sample client\n' >"$app/orvekclient.exe"
+printf 'MZ sample environment check\n' >"$app/lib/ia32/win32/runtime-check/orvekRunTimeCheck.exe"
 printf '[client]\nserver=127.0.0.1\n' >"$app/bin/config.ini"
 printf '中文资源\n' >"$app/res/lang/zh-CN.txt"
 printf '教师客户端说明\n' >"$app/res/说明.txt"

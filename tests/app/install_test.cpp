@@ -62,6 +62,8 @@ TEST(Install, ThePackedSampleInstallsItsTreeAndFinishes) {
   ASSERT_EQ(outcome, "ok");
   EXPECT_TRUE(::IsWindowVisible(FindControl(window, L"btnFinished")));
   EXPECT_EQ(WindowText(FindControl(window, L"lblProgressValue")), L"100%");
+  // The sample carries the environment-check tool, so its link shows.
+  EXPECT_TRUE(::IsWindowVisible(FindControl(window, L"lblEnvCheck")));
 
   // Byte-identical to the tree that was packed.
   const fs::path source = WindowsPath(ORVEK_SAMPLE_TREE);
