@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "skin/skin_paint.h"
+#include "skin/gdi_selection.h"
 
 namespace orvek::skin {
 namespace {
@@ -33,18 +34,6 @@ void RegisterClassOnce() {
   if (!::RegisterClassExW(&wc)) throw std::runtime_error("cannot register the skin control class");
   registered = true;
 }
-
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ obj) : dc_(dc), old_(::SelectObject(dc, obj)) {}
-  ~Selected() { ::SelectObject(dc_, old_); }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "system/unique_handle.h"
+#include "skin/gdi_selection.h"
 
 namespace orvek::skin {
 namespace {
@@ -12,19 +13,6 @@ using orvek::system::UniqueGdiObject;
 int Channel(Colour c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
 
 int Scaled(int v, int dpi) { return v * dpi / 96; }
-
-// Selects an object for the lifetime of the guard.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ obj) : dc_(dc), old_(::SelectObject(dc, obj)) {}
-  ~Selected() { ::SelectObject(dc_, old_); }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
 
 void Polyline(HDC dc, const POINT* pts, int n, Colour colour, int width) {
   UniqueGdiObject pen(::CreatePen(PS_SOLID, width, colour));
