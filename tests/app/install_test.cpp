@@ -6,11 +6,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cstdint>
 #include <iterator>
 
 #include "support/child_process.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
+#include "support/window_capture.h"
 #include "system/log_tail.h"
 #include "ui_driver.h"
 
@@ -80,6 +82,22 @@ TEST(Install, ThePackedSampleInstallsItsTreeAndFinishes) {
                            "UnzipProgressCallback100", "unzip file finished."}) {
     EXPECT_NE(text.find(line), std::string::npos) << line;
   }
+
+  // A picture of the finished page, as the person sees it.
+  const fs::path shot = fs::path(WindowsPath(ORVEK_SCREENSHOT_DIR)) / L"install-finished.png";
+  fs::create_directories(shot.parent_path());
+  SaveWindowPng(window, shot.wstring());
+  const std::string png = ReadAll(shot);
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  RECT r{};
+  ::GetWindowRect(window, &r);
+  const auto be32 = [&](size_t at) {
+    return (std::uint32_t(std::uint8_t(png[at])) << 24) | (std::uint32_t(std::uint8_t(png[at + 1])) << 16) |
+           (std::uint32_t(std::uint8_t(png[at + 2])) << 8) | std::uint32_t(std::uint8_t(png[at + 3]));
+  };
+  EXPECT_EQ(be32(16), std::uint32_t(r.right - r.left));
+  EXPECT_EQ(be32(20), std::uint32_t(r.bottom - r.top));
 
   // Finish without starting the (sample) client.
   PressControl(FindControl(window, L"chkRunApp"));

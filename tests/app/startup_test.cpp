@@ -81,12 +81,12 @@ TEST(Startup, OnWindowsXpOnlyTheRefusalBoxAppears) {
   const HWND box = WaitForTopWindow(
       child.Pid(), [](HWND h) { return WindowText(h) == L"错误"; }, kTimeout, child.Handle());
   ASSERT_NE(box, nullptr) << "no refusal message box";
-  EXPECT_EQ(MessageBoxText(box), L"XP系统暂不支持，请在Windows7及以上系统下使用！");
   EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr) << "the box must have no owner window";
   for (HWND other : VisibleTopWindows(child.Pid())) {
-    EXPECT_EQ(other, box) << "unexpected window " << WindowClass(other).size();
+    EXPECT_EQ(other, box) << "unexpected window of class " << other;
   }
-  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(AnswerMessageBox(child.Pid(), L"错误", IDOK, kTimeout),
+            L"XP系统暂不支持，请在Windows7及以上系统下使用！");
   EXPECT_EQ(child.WaitForExit(kTimeout), 0u);
   // Nothing else comes up after the box is closed.
   EXPECT_TRUE(VisibleTopWindows(child.Pid()).empty());

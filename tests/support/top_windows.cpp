@@ -50,4 +50,20 @@ std::wstring MessageBoxText(HWND box) {
   return label ? WindowText(label) : std::wstring();
 }
 
+std::optional<std::wstring> AnswerMessageBox(DWORD pid, const std::wstring& caption,
+                                             int button_id, DWORD timeout_ms) {
+  const HWND box = WaitForTopWindow(
+      pid, [&](HWND h) { return WindowClass(h) == L"#32770" && WindowText(h) == caption; },
+      timeout_ms);
+  if (!box) return std::nullopt;
+  std::wstring text = MessageBoxText(box);
+  const HWND button = ::GetDlgItem(box, button_id);
+  if (button) {
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+  } else {
+    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button_id), 0);
+  }
+  return text;
+}
+
 }  // namespace orvek::test

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,11 @@ HWND WaitForTopWindow(DWORD pid, const std::function<bool(HWND)>& match, DWORD t
 
 // The text of the static control of a platform message box.
 std::wstring MessageBoxText(HWND box);
+
+// Waits for a platform message box of `pid` captioned `caption` and presses
+// its button `button_id` (IDOK, IDYES, ...) as a person would. Returns the
+// box's text, or nullopt when no such box came up within `timeout_ms`.
+std::optional<std::wstring> AnswerMessageBox(DWORD pid, const std::wstring& caption,
+                                             int button_id, DWORD timeout_ms);
 
 }  // namespace orvek::test
