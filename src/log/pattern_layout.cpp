@@ -17,22 +17,22 @@ struct FieldFormat {
 };
 
 // "" => {}, "-5" => {left, 5}, "5.10" => {5, max 10}, "x" => nullopt.
-std::optional<FieldFormat> ParseFieldFormat(std::wstring_view spec) {
+std::optional<FieldFormat> ParseFieldFormat(std::wstring_view text) {
   FieldFormat format;
   std::size_t i = 0;
   auto number = [&](std::size_t& value) {
     const std::size_t start = i;
     value = 0;
-    while (i < spec.size() && IsDigit(spec[i]) && i - start < 6) value = value * 10 + (spec[i++] - L'0');
+    while (i < text.size() && IsDigit(text[i]) && i - start < 6) value = value * 10 + (text[i++] - L'0');
     return i > start;
   };
-  if (i < spec.size() && spec[i] == L'-') format.left_align = true, ++i;
-  if (i < spec.size() && IsDigit(spec[i])) number(format.min_width);
-  if (i < spec.size() && spec[i] == L'.') {
+  if (i < text.size() && text[i] == L'-') format.left_align = true, ++i;
+  if (i < text.size() && IsDigit(text[i])) number(format.min_width);
+  if (i < text.size() && text[i] == L'.') {
     ++i;
     if (!number(format.max_length)) return std::nullopt;
   }
-  if (i != spec.size()) return std::nullopt;
+  if (i != text.size()) return std::nullopt;
   return format;
 }
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "pe/installer_image.h"
-#include "pe/pe_inspect.h"
+#include "pe/pe_details.h"
 #include "payload/pe_image.h"
 #include "tool_test_files.h"
 

@@ -7,7 +7,7 @@
 
 #include "payload/installer_file_layout.h"
 #include "payload/pe_image.h"
-#include "pe/pe_inspect.h"
+#include "pe/pe_details.h"
 
 namespace orvek::tools {
 namespace {

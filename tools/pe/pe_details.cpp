@@ -1,4 +1,4 @@
-#include "pe/pe_inspect.h"
+#include "pe/pe_details.h"
 
 #include <cstdio>
 #include <cstring>
