@@ -36,11 +36,6 @@ std::wstring InstallDirectory(const std::wstring& text) {
   return dir;
 }
 
-bool FileExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Creates `dir` with every missing parent; false when it is not a directory
 // afterwards.
 bool CreateInstallDirectory(const std::wstring& dir) {
@@ -93,7 +88,7 @@ void TfrmTeacherMain::InstallWorker() {
     if (!orvek::payload::ExtractPayload(source, dir, hooks)) return;
 
     SyncShowPages(tpInstallFinished, L"", false);
-    const bool has_env_check = FileExists(dir + kEnvCheckTool);
+    const bool has_env_check = orvek::system::FileExists(dir + kEnvCheckTool);
     handoff_->Run([this, has_env_check] { lblEnvCheck->SetVisible(has_env_check); });
     if (orvek::system::GetModulePath().find(L"noupdate") != std::wstring::npos) {
       ::DeleteFileW((dir + L"\\update.exe").c_str());
@@ -127,7 +122,7 @@ void TfrmTeacherMain::btnFinishedClick() {
 void TfrmTeacherMain::lblEnvCheckClick() {
   const std::wstring dir = InstallDirectory(edtInstallDir->Text());
   const std::wstring tool = dir + kEnvCheckTool;
-  if (!FileExists(tool)) return;
+  if (!orvek::system::FileExists(tool)) return;
   const std::wstring parameters = kEnvCheckParameters + FClientId;
   const std::wstring working = dir + L"\\";
   ::ShellExecuteW(hwnd_, L"open", tool.c_str(), parameters.c_str(), working.c_str(),

@@ -1,5 +1,5 @@
-// Creating directory paths without the weight of std::filesystem, whose
-// runtime pulls dozens of extra imports into the product.
+// Directory paths and existence tests without the weight of std::filesystem,
+// whose runtime pulls dozens of extra imports into the product.
 #pragma once
 
 #include <string>
@@ -13,5 +13,8 @@ void CreateDirectories(const std::wstring& dir);
 
 // True for an existing directory (a link to one counts).
 bool DirectoryExists(const std::wstring& path);
+
+// True for an existing file that is not a directory.
+bool FileExists(const std::wstring& path);
 
 }  // namespace orvek::system

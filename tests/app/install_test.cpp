@@ -13,7 +13,7 @@
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
 #include "support/window_capture.h"
-#include "system/log_tail.h"
+#include "support/log_tail.h"
 #include "ui_driver.h"
 
 namespace orvek::test {

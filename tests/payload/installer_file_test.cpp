@@ -11,7 +11,7 @@
 #include <iterator>
 
 #include "log/logs.h"
-#include "log_tail.h"
+#include "support/log_tail.h"
 #include "support/child_process.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"

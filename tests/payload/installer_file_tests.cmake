@@ -107,10 +107,9 @@ endif()
 add_custom_target(payload_packed_installers ALL DEPENDS ${packed_files})
 
 orvek_add_win_test(payload_installer_file_test
-  SOURCES installer_file_test.cpp ${PROJECT_SOURCE_DIR}/tests/system/log_tail.cpp
+  SOURCES installer_file_test.cpp
   LIBS orvek_payload orvek_test_support)
 add_dependencies(payload_installer_file_test payload_packed_installers)
-target_include_directories(payload_installer_file_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/system)
 target_compile_definitions(payload_installer_file_test PRIVATE
   ORVEK_PACKED_PROBE="${packed_probe}"
   ORVEK_PROBE_IMAGE="$<TARGET_FILE:installer_probe>"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "log/text.h"
-#include "log_tail.h"
+#include "support/log_tail.h"
 #include "payload/private_temp_folder.h"
 #include "payload_test_files.h"
 #include "support/scratch_dir.h"

@@ -57,7 +57,7 @@ ChildProcess ChildProcess::Start(const std::wstring& exe, const std::vector<std:
   return child;
 }
 
-DWORD ChildProcess::WaitForExit(DWORD timeout_ms) {
+DWORD ChildProcess::WaitForExit(DWORD timeout_ms) const {
   if (::WaitForSingleObject(process_.get(), timeout_ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
   DWORD code = 0;
   ::GetExitCodeProcess(process_.get(), &code);
@@ -65,7 +65,12 @@ DWORD ChildProcess::WaitForExit(DWORD timeout_ms) {
 }
 
 void ChildProcess::Terminate() {
-  if (process_) ::TerminateProcess(process_.get(), 1);
+  if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process_.get(), 99);
+    ::WaitForSingleObject(process_.get(), 5000);
+  }
 }
+
+ChildProcess::~ChildProcess() { Terminate(); }
 
 }  // namespace orvek::test

@@ -1,4 +1,4 @@
-#include "log_tail.h"
+#include "support/log_tail.h"
 
 #include <windows.h>
 

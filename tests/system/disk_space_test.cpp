@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "log_tail.h"
+#include "support/log_tail.h"
 #include "system/temp_directory.h"
 
 namespace orvek::system {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "system/unique_handle.h"
+#include "support/child_process.h"
 
 namespace orvek::test {
 
@@ -22,25 +22,19 @@ inline constexpr wchar_t kChildImageName[] = L"system_test_child.exe";
 // Exit code of the helper's "kill-own-name" mode when it outlived its call.
 inline constexpr DWORD kChildSurvived = 10;
 
-// A started program that is ended when the test lets go of it while it still
-// runs, so a failed test never leaves it behind.
+// A started helper (see ChildProcess: ended if the test lets go of it while
+// it still runs), with a wait that tells ending apart from the exit code.
 class HelperProcess {
  public:
   static HelperProcess Start(const std::wstring& exe, const std::vector<std::wstring>& args);
 
-  HelperProcess(HelperProcess&&) = default;
-  HelperProcess& operator=(HelperProcess&&) = default;
-  ~HelperProcess();
-
-  DWORD pid() const { return pid_; }
+  DWORD pid() const { return child_.Pid(); }
   // True when it ended within `timeout_ms`; then `exit_code` holds its code.
   bool WaitForExit(DWORD timeout_ms, DWORD* exit_code = nullptr) const;
   bool Running() const { return !WaitForExit(0); }
 
  private:
-  HelperProcess() = default;
-  system::UniqueHandle process_;
-  DWORD pid_ = 0;
+  ChildProcess child_;
 };
 
 // Waits until every process named `image_name` (other than the caller) that

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "log_tail.h"
+#include "support/log_tail.h"
 #include "system/unique_handle.h"
 
 namespace orvek::system {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "helper_process.h"
-#include "log_tail.h"
+#include "support/log_tail.h"
 #include "system/module_path.h"
 
 namespace orvek::system {
