@@ -38,6 +38,7 @@ constexpr GUID kIidArchiveExtractCallback = MakeIid(6, 0x20);
 constexpr GUID kIidArchiveOpenVolumeCallback = MakeIid(6, 0x30);
 constexpr GUID kIidArchiveOpenSetSubArchiveName = MakeIid(6, 0x50);
 constexpr GUID kIidInArchive = MakeIid(6, 0x60);
+constexpr GUID kIidSetProperties = MakeIid(6, 0x03);
 
 // Item property ids.
 constexpr PROPID kpidPath = 3;
@@ -138,6 +139,12 @@ struct IInArchive : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetNumberOfArchiveProperties(UINT32* count) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetArchivePropertyInfo(UINT32 index, BSTR* name, PROPID* prop,
                                                            VARTYPE* type) = 0;
+};
+
+// Handler settings by name ("mt": decoder threads).
+struct ISetProperties : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE SetProperties(const wchar_t* const* names, const PROPVARIANT* values,
+                                                  UINT32 count) = 0;
 };
 
 #pragma GCC diagnostic pop

@@ -216,6 +216,8 @@ void T7zInArchive::AssignProgressCallback(void* sender, T7zProgressCallback call
   FProgressCallback = callback;
 }
 
+void T7zInArchive::AssignDecoderThreads(std::uint32_t count) { FDecoderThreads = count; }
+
 void T7zInArchive::AssignProgressExceptCallback(void* sender, T7zProgressExceptCallback callback) {
   FProgressExceptSender = sender;
   FProgressExceptCallback = callback;
@@ -241,6 +243,19 @@ void T7zInArchive::OpenArchiveFile(const std::wstring& path) {
   *stream.put() = new T7zStream(file.get(), soOwned);
   file.release();  // the stream owns it now
   IInArchive& archive = InArchive();
+  if (FDecoderThreads > 0) {
+    // A library without the setting decodes with its own choice; that is
+    // slower or bigger, not wrong.
+    ComPtr<ISetProperties> settings;
+    if (SUCCEEDED(archive.QueryInterface(kIidSetProperties, reinterpret_cast<void**>(settings.put())))) {
+      const wchar_t* const names[] = {L"mt"};
+      PROPVARIANT value;
+      ::PropVariantInit(&value);
+      value.vt = VT_UI4;
+      value.ulVal = FDecoderThreads;
+      CheckResult(settings->SetProperties(names, &value, 1));
+    }
+  }
   const UINT64 max_start = kMaxStartPosition;
   CheckResult(archive.Open(stream.get(), &max_start, static_cast<IArchiveOpenCallback*>(this)));
 }

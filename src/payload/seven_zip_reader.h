@@ -100,6 +100,11 @@ class I7zInArchive : public IUnknown {
   virtual void AssignClassId(const GUID& class_id) = 0;
   virtual void AssignPassword(const std::wstring& password) = 0;
   virtual void AssignProgressCallback(void* sender, T7zProgressCallback callback) = 0;
+  // Decoder threads for the archives opened after this; 0 (the start) leaves
+  // the library's choice, one per processor. With more than one, the library
+  // decodes a multi-block archive block-parallel and holds whole unpacked
+  // blocks in memory meanwhile.
+  virtual void AssignDecoderThreads(std::uint32_t count) = 0;
   virtual void OpenArchiveFile(const std::wstring& path) = 0;
   virtual std::uint32_t ReadItemCount() = 0;
   virtual bool ReadItemIsFolder(std::uint32_t index) = 0;
@@ -165,6 +170,7 @@ class T7zInArchive final : public T7zArchive,
   void AssignClassId(const GUID& class_id) override;
   void AssignPassword(const std::wstring& password) override;
   void AssignProgressCallback(void* sender, T7zProgressCallback callback) override;
+  void AssignDecoderThreads(std::uint32_t count) override;
   void OpenArchiveFile(const std::wstring& path) override;
   std::uint32_t ReadItemCount() override;
   bool ReadItemIsFolder(std::uint32_t index) override;
@@ -213,6 +219,7 @@ class T7zInArchive final : public T7zArchive,
   void* FProgressSender = nullptr;
   T7zProgressExceptCallback FProgressExceptCallback = nullptr;
   void* FProgressExceptSender = nullptr;
+  std::uint32_t FDecoderThreads = 0;
   std::wstring FExtractPath;
   std::wstring FSubArchiveName;
 
