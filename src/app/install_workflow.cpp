@@ -82,7 +82,7 @@ void TfrmTeacherMain::InstallWorker() {
     hooks.show_error_page = [this](const std::wstring& text) {
       SyncShowPages(tpInstalling, text, true);
     };
-    hooks.show_progress = [this](std::int32_t percent) { SyncShowProgress(percent); };
+    hooks.show_progress = [this](std::int32_t percent) { PostShowProgress(percent); };
     orvek::payload::PayloadSource source;
     source.installer_path = orvek::system::GetModulePath();
     if (!orvek::payload::ExtractPayload(source, dir, hooks)) return;

@@ -439,8 +439,8 @@ bool TfrmTeacherMain::SyncShowPages(TInstallPage page, const std::wstring& msg, 
   return handoff_->Run([this, page, msg, error] { ShowPage(page, msg, error); });
 }
 
-bool TfrmTeacherMain::SyncShowProgress(int percent) {
-  return handoff_->Run([this, percent] { ShowProgress(percent); });
+bool TfrmTeacherMain::PostShowProgress(int percent) {
+  return handoff_->Post([this, percent] { ShowProgress(percent); });
 }
 
 bool TfrmTeacherMain::SyncSetProgressText(const std::wstring& text) {

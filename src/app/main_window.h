@@ -45,8 +45,10 @@ class TfrmTeacherMain {
   // Worker threads: run the operation on the UI thread and return after it
   // has run; false (nothing done) when the window is gone.
   bool SyncShowPages(TInstallPage page, const std::wstring& msg, bool error);
-  bool SyncShowProgress(int percent);
   bool SyncSetProgressText(const std::wstring& text);
+  // Worker threads: queues ShowProgress without waiting for the UI thread;
+  // it runs before any later hand-off. False when the window is gone.
+  bool PostShowProgress(int percent);
   // For workers that outlive the window: hold this rather than the window.
   std::shared_ptr<UiHandoff> Handoff() const { return handoff_; }
 

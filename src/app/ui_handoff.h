@@ -1,11 +1,17 @@
-// The synchronous hand-off: the one way a worker thread touches the window.
+// The hand-off: the one way a worker thread touches the window.
 //
 // A worker calls Run with an operation; the operation is queued for the UI
 // thread (as a posted message to the window), the worker blocks until the UI
 // thread has run it, and operations run in the order they were handed off.
+// Post queues an operation the same way but returns at once: for notices the
+// worker has no reason to wait for (progress), whose round trip to the UI
+// thread would otherwise stall the extraction once per notice. One posted
+// message wakes the UI thread for everything queued until it runs, so a
+// burst of notices costs one wake-up, not one each.
 // The window forwards the message to Dispatch and calls Shutdown when it is
-// destroyed; from then on Run returns false at once without touching the
-// window, and workers blocked on operations that never ran are released.
+// destroyed; from then on Run and Post return false at once without touching
+// the window, workers blocked on operations that never ran are released, and
+// queued operations are dropped unrun.
 #pragma once
 
 #include <windows.h>
@@ -36,7 +42,13 @@ class UiHandoff {
   // the operation is caught on the UI thread; Run then returns true.
   bool Run(std::function<void()> operation);
 
-  // UI thread, on Message(): runs the oldest queued operation.
+  // Queues `operation` behind everything handed off before it and returns
+  // without waiting: true once queued, false when the window is gone. On the
+  // UI thread itself it runs at once, as Run does.
+  bool Post(std::function<void()> operation);
+
+  // UI thread, on Message(): runs the operations queued when it starts, in
+  // order. Any queued later get a message of their own.
   void Dispatch();
 
   // UI thread, on WM_DESTROY: refuses new hand-offs and releases the
@@ -50,11 +62,19 @@ class UiHandoff {
     bool ran = false;
   };
 
+  // Queues `job` and, unless a message is already on its way, posts one.
+  // Caller holds mutex_. False when the message could not be posted.
+  bool Enqueue(const std::shared_ptr<Job>& job);
+  bool RunHere(const std::function<void()>& operation);
+
   HWND window_;
   DWORD ui_thread_;
   std::mutex mutex_;
   std::condition_variable done_;
   bool alive_ = true;
+  // A hand-off message is posted and Dispatch has not yet emptied the queue;
+  // the queue is never non-empty without one.
+  bool message_pending_ = false;
   std::deque<std::shared_ptr<Job>> queue_;
 };
 

@@ -136,6 +136,7 @@ void SkinControl::SetFont(std::wstring face, int pixel_height, bool bold) {
 }
 
 void SkinControl::SetTextColor(Colour colour) {
+  if (has_text_colour_ && text_colour_ == colour) return;
   has_text_colour_ = true;
   text_colour_ = colour;
   Repaint();
@@ -154,6 +155,9 @@ void SkinControl::SetText(const std::wstring& text) {
     ::SetWindowTextW(edit_, text.c_str());
     return;
   }
+  // A progress display sets the same text for most notices; repainting it
+  // each time cost more than the rest of the notice.
+  if (text == text_) return;
   text_ = text;
   // The caption is also the window text, so other programs can read it.
   if (hwnd_) ::SetWindowTextW(hwnd_, text.c_str());
@@ -180,7 +184,10 @@ void SkinControl::SetEnabled(bool enabled) {
 
 bool SkinControl::Enabled() const { return ::IsWindowEnabled(hwnd_) != FALSE; }
 
-void SkinControl::SetVisible(bool visible) { ::ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+void SkinControl::SetVisible(bool visible) {
+  if (Visible() == visible) return;
+  ::ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
 
 bool SkinControl::Visible() const {
   return (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;

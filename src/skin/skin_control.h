@@ -69,7 +69,7 @@ class SkinControl {
   void SetPainter(std::function<void(HDC, const RECT&)> painter) { painter_ = std::move(painter); }
   void Repaint();
 
-  // State.
+  // State. Setters that change nothing neither repaint nor touch the window.
   void SetText(const std::wstring& text);
   std::wstring Text() const;
   void SetChecked(bool checked);

@@ -1,4 +1,4 @@
-// Worker threads reaching the window only through the synchronous hand-off.
+// Worker threads reaching the window only through the hand-off.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -67,8 +67,10 @@ TEST_F(MainWindowTest, SyncShowPagesHasRunWhenItReturns) {
   std::atomic<bool> page_was_in_front{false};
   std::thread worker([&] {
     W().SyncShowPages(app::tpInstalling, L"正在安装...", false);
+    // Posted, then overtaken by nothing: it has run once the next
+    // synchronous hand-off returns.
+    W().PostShowProgress(55);
     W().SyncSetProgressText(L"正在解压");
-    W().SyncShowProgress(55);
     // The UI thread is blocked in nothing: reading back is safe once the
     // hand-off returned, because the operation has completed.
     page_was_in_front = ::GetWindow(W().pnlBottom->Handle(), GW_CHILD) == W().pnlInstalling->Handle();
@@ -81,14 +83,46 @@ TEST_F(MainWindowTest, SyncShowPagesHasRunWhenItReturns) {
   EXPECT_EQ(W().lblProgressValue->Text(), L"55%");
 }
 
+TEST_F(MainWindowTest, PostedValuesNeedNoUiThreadAndArriveInOrderWithOneWakeUp) {
+  constexpr int kCount = 3000;
+  std::vector<int> seen;
+  auto handoff = W().Handoff();
+  // The UI thread pumps nothing meanwhile: a worker that waited would hang.
+  std::thread worker([&] {
+    for (int i = 0; i < kCount; ++i) {
+      ASSERT_TRUE(handoff->Post([&, i] {
+        W().ShowProgress(i % 101);
+        seen.push_back(i);
+      }));
+    }
+  });
+  worker.join();
+  int messages = 0;
+  MSG msg;
+  while (::PeekMessageW(&msg, W().Handle(), app::UiHandoff::Message(), app::UiHandoff::Message(),
+                        PM_REMOVE)) {
+    ++messages;
+    ::DispatchMessageW(&msg);
+  }
+  EXPECT_EQ(messages, 1);
+  ASSERT_EQ(seen.size(), static_cast<size_t>(kCount));
+  for (int i = 0; i < kCount; ++i) ASSERT_EQ(seen[i], i);
+  EXPECT_EQ(W().lblProgressValue->Text(), std::to_wstring((kCount - 1) % 101) + L"%");
+}
+
 TEST_F(MainWindowTest, HandOffsAfterTheWindowIsGoneReturnAtOnce) {
   auto handoff = W().Handoff();
   ::DestroyWindow(W().Handle());
   std::atomic<bool> ran{false};
   bool result = true;
-  std::thread worker([&] { result = handoff->Run([&] { ran = true; }); });
+  bool posted = true;
+  std::thread worker([&] {
+    result = handoff->Run([&] { ran = true; });
+    posted = handoff->Post([&] { ran = true; });
+  });
   worker.join();  // no pumping: it must not wait for the UI thread
   EXPECT_FALSE(result);
+  EXPECT_FALSE(posted);
   EXPECT_FALSE(ran);
 }
 
