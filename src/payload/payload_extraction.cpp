@@ -1,6 +1,8 @@
 #include "payload/payload_extraction.h"
 
+#include <atomic>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -45,13 +47,18 @@ void WriteAll(HANDLE file, const void* data, DWORD size) {
 struct ProgressContext {
   std::uint64_t size_sum = 0;
   const PayloadHooks* hooks = nullptr;
+  // The percent handed to the window last; none yet at the start.
+  std::atomic<std::int64_t> shown{std::numeric_limits<std::int64_t>::min()};
 };
 
 // The library may report from a thread of its own; nothing may escape into it.
 std::int32_t UnzipProgressCallback(void* sender, bool /*total*/, std::int64_t value) {
-  const auto* context = static_cast<const ProgressContext*>(sender);
+  auto* context = static_cast<ProgressContext*>(sender);
   const std::int32_t percent = PercentOf(value, context->size_sum);
   log::LogInfo(L"UnzipProgressCallback" + std::to_wstring(percent));
+  // Most notices repeat the percent before them (small files come in bursts);
+  // the window would show the same, so only a change is handed on.
+  if (context->shown.exchange(percent) == percent) return 0;
   try {
     if (context->hooks->show_progress) context->hooks->show_progress(percent);
   } catch (const std::exception& e) {
@@ -131,6 +138,7 @@ bool ExtractPayload(const PayloadSource& source, const std::wstring& install_dir
     ComPtr<I7zInArchive> reader = CreateArchiveReader(library_path, sevenzip::kClsid7zFormat);
     reader->AssignPassword(kArchivePassword);
     reader->AssignProgressCallback(&progress, UnzipProgressCallback);
+    reader->AssignDecoderThreads(source.decoder_threads);
     reader->OpenArchiveFile(archive_path);
 
     const std::uint32_t count = reader->ReadItemCount();

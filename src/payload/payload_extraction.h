@@ -18,12 +18,20 @@ namespace orvek::payload {
 // "vorplank": the archive password, a constant of the program.
 extern const wchar_t kArchivePassword[];
 
+// The installer decodes with one thread. Measured on a 2-core machine
+// (scripts/bench-extract.sh): as fast as the library's default of one thread
+// per processor, which decodes block-parallel and holds whole unpacked
+// blocks, several times the memory, inside a 32-bit process on PCs that have
+// little of it.
+inline constexpr std::uint32_t kDecoderThreads = 1;
+
 struct PayloadHooks {
   // The refused-offset page: the workflow shows `text` as an error on the
   // installing page (SyncShowPages). Called at most once.
   std::function<void(const std::wstring& text)> show_error_page;
-  // One percent value per progress notice of the library, unchanged values
-  // included; returns once the UI thread has shown it. Any thread.
+  // The percent of the library's progress notices, in order, each time it
+  // differs from the one before (every notice is logged, not every one is
+  // handed on). Any thread; it need not wait until the window has shown it.
   std::function<void(std::int32_t percent)> show_progress;
   // Between extraction and releasing the library (clearing user data).
   std::function<void()> after_extract;
@@ -35,6 +43,8 @@ struct PayloadSource {
   // The module whose resources hold "7ZDLL" of type "TEXT"; nullptr for the
   // executable.
   HMODULE library_module = nullptr;
+  // 0 leaves the library's own choice (I7zInArchive::AssignDecoderThreads).
+  std::uint32_t decoder_threads = kDecoderThreads;
 };
 
 // Runs the stretch. Returns false, after the hook's error page and the error

@@ -1,6 +1,9 @@
 // Runs the payload stretch once on an installer file and reports its phases
-// and peak memory, for scripts/bench-extract.sh.
-//   usage: payload_bench INSTALLER_FILE TARGET_DIR
+// and peak memory, for scripts/bench-extract.sh. The stretch logs as in the
+// installer, so the script reads the same log lines for both.
+//   usage: payload_bench INSTALLER_FILE TARGET_DIR [DECODER_THREADS]
+// DECODER_THREADS: a count, or 0 for the library's default; without it the
+// installer's own setting.
 // Prints one line of key=value pairs:
 //   copy_ms     start of the stretch to the library's first progress notice:
 //               reading the offset and copying the payload out of the
@@ -19,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
 #include <exception>
 
 #include "log/logs.h"
@@ -35,10 +39,12 @@ long long MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: payload_bench INSTALLER_FILE TARGET_DIR\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: payload_bench INSTALLER_FILE TARGET_DIR [DECODER_THREADS]\n");
     return 2;
   }
+  orvek::payload::PayloadSource source{argv[1], nullptr};
+  if (argc == 4) source.decoder_threads = static_cast<std::uint32_t>(std::wcstoul(argv[3], nullptr, 10));
   orvek::log::ConfigureLog();
   // Notices may come from a thread of the library (seven_zip_reader.h).
   std::atomic<long> notices{0};
@@ -50,7 +56,7 @@ int wmain(int argc, wchar_t** argv) {
   const Clock::time_point start = Clock::now();
   int result = 0;
   try {
-    if (!orvek::payload::ExtractPayload({argv[1], nullptr}, argv[2], hooks)) result = 1;
+    if (!orvek::payload::ExtractPayload(source, argv[2], hooks)) result = 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "install failed, %s\n", e.what());
     result = 1;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -79,6 +81,15 @@ TEST_F(Stretch, ExtractsTheAppendedArchiveWithTrailingBytes) {
         std::string("unzip file finished.")}) {
     EXPECT_NE(lines.find(expected), std::string::npos) << expected;
   }
+  // Every notice is logged; the window gets the same percents in the same
+  // order, a repeated one only once.
+  const std::string tag = "UnzipProgressCallback";
+  std::vector<std::int32_t> logged;
+  for (auto at = lines.find(tag); at != std::string::npos; at = lines.find(tag, at + 1)) {
+    logged.push_back(std::atoi(lines.c_str() + at + tag.size()));
+  }
+  logged.erase(std::unique(logged.begin(), logged.end()), logged.end());
+  EXPECT_EQ(percents_, logged);
   EXPECT_EQ(test::PrivateTempFolders(), std::vector<std::wstring>());
 }
 
