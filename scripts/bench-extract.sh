@@ -1,46 +1,82 @@
 #!/usr/bin/env bash
-# Times the installer's payload stretch under Wine on a generated,
-# application-like payload and compares it with the 7-Zip console program
-# extracting the same archive under Wine. Prints figures; not a test.
+# Measures what a user waits for while the installer extracts its payload,
+# under Wine, against this machine's references. Prints figures; not a test.
 #
-# usage: bench-extract.sh [BUILD_DIR] [PAYLOAD_MIB]
-#   BUILD_DIR    a configured win64 build (default build/bench-win64)
-#   PAYLOAD_MIB  uncompressed payload size in MiB (default 300)
-# The payload (a seeded, deterministic tree and its 7z archive) is cached in
-# build/bench/ of the repository; the installer file and the extracted trees
-# live in BUILD_DIR/bench-work and are removed at the end. The build's Wine
-# environment is started and stopped only if it was not running already.
+# usage: bench-extract.sh [-p PRESET] [-b BUILD_DIR] [-r ROUNDS] [-t THREADS] [-g] [PAYLOAD...]
+#   -p PRESET     CMake configure preset of the Windows build (default win64)
+#   -b BUILD_DIR  its build folder (default build/bench-PRESET); configured here
+#   -r ROUNDS     interleaved rounds per payload (default 5)
+#   -t THREADS    decoder thread settings for extra headless runs, comma-
+#                 separated, 0 = the library's default (default "0,2"; "" none)
+#   -g            only generate and pack the payloads (they take minutes)
+#   PAYLOAD       SHAPE:MIB, SHAPE "app" (a few big files, many small ones) or
+#                 "files" (files of 16 KiB to 1 MiB); default app:200 files:120
+#
+# Each round runs, in an order that rotates from round to round:
+#   window    the packed installer started as a person starts it, install
+#             button pressed (tests/app/install_bench.cpp); times from the
+#             installer's own log; also launch-to-visible-window and peak memory
+#   headless  the same payload stretch without a window (payload_bench), with
+#             the installer's decoder setting, then with each -t setting
+#   native    Debian's 7-Zip (7zz x), this machine's reference
+#   7za       7-Zip's console program built from the library's source, under
+#             the same Wine (its time less a bare Wine start)
+# and prints the minimum and median of each figure, and the goals as ratios.
+# The first round compares every extracted tree with the source, byte for byte.
+# Payloads (seeded, deterministic trees and their archives, packed with a
+# fixed thread setting so the archive is the same on any machine) are cached
+# in build/bench/ of the repository. The build's Wine environment is started
+# and stopped only if it was not running already.
 set -euo pipefail
 
-usage() { sed -n '6,12p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
-[[ "${1:-}" == -h || "${1:-}" == --help ]] && usage
-[[ $# -le 2 ]] || usage
+usage() { sed -n '5,15p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 repo="$(dirname "$(dirname "$(readlink -f "$0")")")"
-build="$(realpath -m "${1:-$repo/build/bench-win64}")"
-mib="${2:-300}"
-[[ "$mib" =~ ^[1-9][0-9]*$ ]] || usage
-[[ -f "$build/CMakeCache.txt" ]] || { echo "bench-extract: $build is not a configured build" >&2; exit 1; }
+preset=win64
+build=""
+rounds=5
+threads="0,2"
+generate_only=0
+while getopts "p:b:r:t:gh" opt; do
+  case "$opt" in
+    p) preset="$OPTARG" ;;
+    b) build="$OPTARG" ;;
+    r) rounds="$OPTARG" ;;
+    t) threads="$OPTARG" ;;
+    g) generate_only=1 ;;
+    *) usage ;;
+  esac
+done
+shift $((OPTIND - 1))
+payloads=("$@")
+[[ ${#payloads[@]} -gt 0 ]] || payloads=(app:200 files:120)
+[[ "$rounds" =~ ^[1-9][0-9]*$ ]] || usage
+[[ -z "$threads" || "$threads" =~ ^[0-9]+(,[0-9]+)*$ ]] || usage
+for p in "${payloads[@]}"; do [[ "$p" =~ ^(app|files):[1-9][0-9]*$ ]] || usage; done
+build="$(realpath -m "${build:-$repo/build/bench-$preset}")"
 harness="$repo/scripts/wine-env.sh"
 cache_root="$repo/build/bench"
 work="$build/bench-work"
 seed=20240601
 password=vorplank
-# Exactly the options the product's payload is packed with.
-seven_zip_options=(-t7z -m0=BCJ -m1=LZMA2 -mx=5 -ms=on -mhe=off "-p$password")
+# The options the product's payload is packed with, and a fixed thread
+# count: with two or more the encoder cuts the stream into blocks that a
+# decoder can work on in parallel, with one it writes one solid stream, so
+# the archive would otherwise depend on the packing machine.
+seven_zip_options=(-t7z -m0=BCJ -m1=LZMA2 -mx=5 -ms=on -mhe=off -mmt=2 "-p$password")
 
 die() { echo "bench-extract: $*" >&2; exit 1; }
-command -v 7z >/dev/null || die "7z not found (package 7zip)"
+command -v 7z >/dev/null || die "7z not found (package p7zip-full)"
+command -v 7zz >/dev/null || die "7zz not found (package 7zip)"
 [[ -x /usr/bin/time ]] || die "/usr/bin/time not found (package time)"
 
-# The application-like tree: nested folders of small text, binary and image
-# files, a few big files, about a quarter of all bytes incompressible. Every
-# byte comes from random.Random(seed), file times are fixed, and no folder is
-# empty (the installer creates folders only as parents of files).
+# The generated tree. Every byte comes from random.Random(seed), file times
+# are fixed, and no folder is empty (the installer creates folders only as
+# parents of files).
 read -r -d '' generator <<'PY' || true
 import bisect, itertools, os, random, sys
 
-out, total, seed = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+out, total, seed, shape = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
 rng = random.Random(seed)
 CHUNK = 1 << 20
 STAMP = 1704067200  # 2024-01-01 UTC
@@ -100,8 +136,10 @@ def write(rel, n, make):
             left -= len(piece)
     os.utime(path, (STAMP, STAMP))
 
-# A few big files: 80 % of the payload.
-big = [
+# "app": a few big files make 80 % of the payload, small ones the rest.
+# "files": only files of 16 KiB to 1 MiB, most a few hundred KiB: many
+# progress notices and many files to create per second.
+big = [] if shape == "files" else [
     ("bin/engine.dll", 0.18, binary),
     ("bin/orbit.exe", 0.06, binary),
     ("resources/assets.pak", 0.22, mixed),
@@ -112,7 +150,7 @@ big = [
 for rel, share, make in big:
     write(rel, int(total * share), make)
 
-# Small files in nested folders: the remaining 20 %.
+# Files in nested folders: the rest.
 top = ["bin", "lib", "resources", "locales", "plugins", "docs", "data", "web", "themes", "tools"]
 folders = []
 for _ in range(220):
@@ -125,7 +163,8 @@ budget = total - sum(int(total * share) for _, share, _ in big)
 count = 0
 while budget > 0:
     ext, make = rng.choice(kinds)
-    n = min(budget, int(2 ** rng.uniform(7, 16)))  # 128 B to 64 KiB, log-uniform
+    low, high = (14, 20) if shape == "files" else (7, 16)  # log-uniform sizes
+    n = min(budget, int(2 ** rng.uniform(low, high)))
     rel = "%s/%s_%d%s" % (rng.choice(folders), rng.choice(vocab), count, ext)
     write(rel, n, make)
     budget -= n
@@ -138,162 +177,260 @@ PY
 
 winpath() { local p; p="$(realpath -m "$1")"; echo "Z:${p//\//\\}"; }
 
-# --- the payload, cached by everything that decides its bytes --------------
-key="$( { echo "$generator"; echo "$mib $seed ${seven_zip_options[*]}"; 7z 2>&1 | sed -n 2p; } |
-        sha256sum | cut -c1-16)"
-cache="$cache_root/payload-$key"
+# --- the payloads, cached by everything that decides their bytes ------------
+payload_dir() {  # payload_dir SHAPE MIB: prints the cache folder, making it once
+  local shape=$1 mib=$2 key dir t0
+  key="$( { echo "$generator"; echo "$shape $mib $seed ${seven_zip_options[*]}"; 7z 2>&1 | sed -n 2p; } |
+          sha256sum | cut -c1-16)"
+  dir="$cache_root/payload-$shape-$mib-$key"
+  if [[ ! -f "$dir/complete" ]]; then
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    echo "generating the $shape payload of $mib MiB (seed $seed) and packing it into $dir" >&2
+    t0=$SECONDS
+    python3 -c "$generator" "$dir/tree" $((mib * 1024 * 1024)) "$seed" "$shape"
+    (cd "$dir/tree" && 7z a "${seven_zip_options[@]}" -bd -bso0 -bsp0 "$dir/payload.7z" . )
+    echo "  done in $((SECONDS - t0)) s" >&2
+    touch "$dir/complete"
+  fi
+  echo "$dir"
+}
+
 mkdir -p "$cache_root"
 exec 9>"$cache_root/.lock"
 flock 9
-if [[ ! -f "$cache/complete" ]]; then
-  find "$cache_root" -mindepth 1 -maxdepth 1 -name 'payload-*' -exec rm -rf {} +
-  echo "generating the ${mib} MiB payload (seed $seed) and packing it; cached in $cache"
-  mkdir -p "$cache"
-  t0=$SECONDS
-  python3 -c "$generator" "$cache/tree" $((mib * 1024 * 1024)) "$seed"
-  echo "  generated in $((SECONDS - t0)) s"
-  t0=$SECONDS
-  (cd "$cache/tree" && 7z a "${seven_zip_options[@]}" -bd -bso0 -bsp0 "$cache/payload.7z" . )
-  echo "  packed in $((SECONDS - t0)) s"
-  (cd "$cache/tree" && find . -type f -print0 | sort -z | xargs -0 sha256sum) >"$cache/manifest"
-  touch "$cache/complete"
-fi
+declare -A payload_cache
+for p in "${payloads[@]}"; do payload_cache[$p]="$(payload_dir "${p%%:*}" "${p##*:}")"; done
 flock -u 9
+[[ $generate_only -eq 0 ]] || exit 0
 
-# --- the programs ------------------------------------------------------------
+# --- the programs --------------------------------------------------------------
+mkdir -p "$build"
 rm -rf "$work"
 mkdir -p "$work"
+started=0
 cleanup() {
   rm -rf "$work"
-  if [[ ${started:-0} -eq 1 ]]; then "$harness" stop "$build" >/dev/null; fi
+  [[ -n "${target_unix:-}" ]] && rm -rf "$target_unix"
+  if [[ $started -eq 1 ]]; then "$harness" stop "$build" >/dev/null; fi
 }
 trap cleanup EXIT
 
-echo "building payload_bench, orvek_setup and the host tools in $build"
-cmake --build "$build" -j2 --target payload_bench host_tools >"$work/build.log" 2>&1 ||
-  { tail -n 30 "$work/build.log" >&2; die "build failed: cmake --build $build --target payload_bench host_tools"; }
-bench_exe="$build/tests/payload/payload_bench.exe"
-pack_tool="$build/host-tools/tools/pack/orvek-pack"
+echo "configuring ($preset) and building the installer, payload_bench, install_bench and orvek-pack in $build"
+{ cmake --preset "$preset" -B "$build" -DORVEK_WERROR=OFF &&
+  cmake --build "$build" -j2 --target orvek_setup payload_bench install_bench host_tools; } \
+  >"$work/build.log" 2>&1 || { tail -n 30 "$work/build.log" >&2; die "build failed ($work/build.log)"; }
 product="$build/src/app/orvek-setup.exe"
-product_note=""
-if ! cmake --build "$build" -j2 --target orvek_setup >"$work/build.log" 2>&1; then
-  product_note="orvek_setup did not build"
-fi
-# The console program from the cache the build took its 7z.dll from, when it
-# is there; otherwise whatever build-7zip.sh builds now.
+payload_bench="$build/tests/payload/payload_bench.exe"
+install_bench="$build/tests/app/install_bench.exe"
+pack_tool="$build/host-tools/tools/pack/orvek-pack"
+# The console program from the cache the build took its 7z.dll from.
 seven_zip_dir="$(sed -n 's/^ORVEK_7ZDLL_PATH:[A-Z]*=//p' "$build/CMakeCache.txt")"
 seven_zip_dir="$(dirname "$(dirname "${seven_zip_dir:-/nonexistent/x86_64/7z.dll}")")"
 if [[ ! -f "$seven_zip_dir/x86_64/7za.exe" ]]; then
-  seven_zip_dir="$("$repo/scripts/build-7zip.sh" --console --print-dir 2>"$work/build.log" | tail -n 1)" ||
-    { tail -n 30 "$work/build.log" >&2; die "scripts/build-7zip.sh --console failed"; }
+  seven_zip_dir="$("$repo/scripts/build-7zip.sh" --console --print-dir 2>"$work/7zip.log" | tail -n 1)" ||
+    { tail -n 30 "$work/7zip.log" >&2; die "scripts/build-7zip.sh --console failed"; }
 fi
 console="$seven_zip_dir/x86_64/7za.exe"
 [[ -f "$console" ]] || die "7-Zip console program missing: $console (scripts/build-7zip.sh --console)"
 
-installer="$work/setup.exe"
-if [[ -z "$product_note" ]]; then
-  "$pack_tool" --exe "$product" --version bench --archive "$cache/payload.7z" -o "$installer" >/dev/null
-  installer_kind="the product $(realpath --relative-to="$repo" "$product") packed by orvek-pack"
-else
-  # Installer-like stand-in: an MZ header with the payload offset at 128.
-  python3 - "$installer" "$cache/payload.7z" <<'PY'
-import struct, sys
-offset = 4096
-head = bytearray(offset)
-head[0:2] = b"MZ"
-head[128:132] = struct.pack("<i", offset)
-with open(sys.argv[1], "wb") as out, open(sys.argv[2], "rb") as src:
-    out.write(head)
-    while chunk := src.read(1 << 20):
-        out.write(chunk)
-PY
-  installer_kind="a stand-in (MZ header + archive at 4096; $product_note)"
-fi
-
-started=0
 if [[ ! -f "$build/wine-run/wineserver.started" ]]; then
   "$harness" start "$build" >/dev/null
   started=1
 fi
+prefix="$build/wineprefix"
+# This prefix's wineserver: its processor time counts the Wine runs' system
+# work (messages, waits, file opens) that no Windows process is charged for.
+server_pid=""
+for pid in $(pgrep -x wineserver64 || true); do
+  tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && server_pid=$pid
+done
+[[ -n "$server_pid" ]] || die "no wineserver for $prefix"
+ticks_ms=$((1000 / $(getconf CLK_TCK)))
+server_ms() { awk -v t="$ticks_ms" '{ print ($14 + $15) * t }' "/proc/$server_pid/stat"; }
+log_file="$prefix/drive_c/users/$(id -un)/Temp/orvek/teacher-install.log"
+# Where the installer puts the application (its proposed directory); the
+# headless stretch extracts to the same place.
+target_win='C:\Program Files (x86)\orvek\orvekteacher'
+target_unix="$prefix/drive_c/Program Files (x86)/orvek/orvekteacher"
 
-# Peak memory for both programs is the same figure: the maximum resident set
-# of the wine64 process that runs the Windows program (wine-env.sh execs it,
-# so /usr/bin/time waits on it directly).
-timed_run() {  # timed_run NAME PROGRAM ARGS... ; stdout to $work/NAME.out
-  local name="$1"; shift
-  sync
-  /usr/bin/time -f "%e %M %U %S" -o "$work/$name.time" "$harness" run "$build" "$@" \
-    >"$work/$name.out" 2>"$work/$name.err" </dev/null
+# --- one run of each kind --------------------------------------------------------
+# Each run appends "NAME KEY=VALUE..." to $work/results.
+
+# Milliseconds of the day of a log line's time stamp ("2026-12-09 10:13:12:455").
+log_ms() { grep -m1 -F "$1" "$log_file" | awk '{ split($2, t, ":"); print ((t[1] * 60 + t[2]) * 60 + t[3]) * 1000 + t[4] }'; }
+# The stretch's figures from the installer's log: copy (offset to the archive
+# opened and summed up) and extraction ("begin to unzip file..." to "unzip
+# file finished."), and the progress notices.
+log_figures() {
+  local analyze unzip finished
+  analyze=$(log_ms "begin to analyze zip file...")
+  unzip=$(log_ms "begin to unzip file...")
+  finished=$(log_ms "unzip file finished.")
+  [[ -n "$analyze" && -n "$unzip" && -n "$finished" ]] || { echo "bad_log=1"; return; }
+  echo "copy_ms=$(( (unzip - analyze + 86400000) % 86400000 ))" \
+       "extract_ms=$(( (finished - unzip + 86400000) % 86400000 ))" \
+       "notices=$(grep -c "UnzipProgressCallback" "$log_file")"
 }
-field() { sed -n "s/.*\b$2=\([0-9]*\).*/\1/p" "$1"; }
-verify() {  # verify DIR: the same folders and files, byte for byte
-  if diff -r -q "$cache/tree" "$1" >"$work/diff.txt"; then
-    echo "identical to the source tree"
+field() { sed -n "s/.*\b$2=\([0-9a-z]*\).*/\1/p" <<<"$1"; }
+verify() {  # verify DIR: the same files, byte for byte
+  if diff -r -q "$tree" "$1" >"$work/diff.txt" 2>&1; then
+    echo "identical"
   else
-    head -n 20 "$work/diff.txt" >&2
-    echo "DIFFERS from the source tree ($(wc -l <"$work/diff.txt") differences)"
-    return 1
+    head -n 5 "$work/diff.txt" >&2
+    echo "DIFFERS"
   fi
 }
+fresh() { rm -rf "$target_unix" "$work/out"; rm -f "$log_file"*; sync; }
+wine_run() { "$harness" run "$build" "$@" </dev/null; }
+server_before=0
+server_delta() { echo "server_ms=$(( $(server_ms) - server_before ))"; }
+# Processor time of the installer started by install_bench, sampled from
+# /proc until it ends (Wine does not report another process's times); it is
+# idle on its finished page by then, so the last sample misses nothing.
+watch_installer_cpu() {  # watch_installer_cpu OUT_FILE
+  local pid="" line f
+  for _ in $(seq 600); do
+    pid=$(pgrep -f '^[A-Za-z]:[^ ]*orvek-bench-setup\.exe' | head -n 1 || true)
+    [[ -n "$pid" ]] && break
+    sleep 0.05
+  done
+  [[ -n "$pid" ]] || return 0
+  while read -r line 2>/dev/null <"/proc/$pid/stat"; do
+    f=(${line##*) })
+    echo $(( (f[11] + f[12]) * ticks_ms )) >"$1"
+    sleep 0.1
+  done
+}
 
-files=$(wc -l <"$cache/manifest")
-bytes=$(find "$cache/tree" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }')
-echo
-echo "payload:   $bytes bytes in $files files, $(find "$cache/tree" -mindepth 1 -type d | wc -l) folders" \
-     "(fingerprint $(sha256sum "$cache/manifest" | cut -c1-16))"
-echo "archive:   $(stat -c %s "$cache/payload.7z") bytes (7z a ${seven_zip_options[*]})"
-echo "installer: $(stat -c %s "$installer") bytes, $installer_kind"
-echo "machine:   $(nproc) cores, $(/usr/lib/wine/wine64 --version), load $(cut -d' ' -f1-3 /proc/loadavg)"
+run_window() {
+  fresh
+  local out
+  server_before=$(server_ms)
+  echo - >"$work/window.cpu"
+  watch_installer_cpu "$work/window.cpu" &
+  local watcher=$!
+  out=$(wine_run "$install_bench" "$(winpath "$installer")" 2>"$work/window.err") ||
+    { cat "$work/window.err" >&2; die "the installer did not finish: $out"; }
+  wait "$watcher" || true
+  [[ $(field "$out" outcome) == ok ]] || die "installation failed: $out"
+  echo "window $(log_figures) $(server_delta) visible_ms=$(field "$out" launch_to_visible_ms)" \
+       "cpu_ms=$(cat "$work/window.cpu") peak_kib=$(field "$out" peak_working_set_kib) check=$([[ $check == 1 ]] && verify "$target_unix" || echo -)" \
+       >>"$work/results"
+}
 
-# Start-up cost of a Windows process under this Wine, to read the console
-# program's wall time (which includes it) against the stretch's own clocks.
-timed_run start "$console" || true
-read -r start_s _ _ _ <"$work/start.time"
+run_headless() {  # run_headless NAME [THREADS]
+  local name=$1 out
+  shift
+  fresh
+  server_before=$(server_ms)
+  out=$(wine_run "$payload_bench" "$(winpath "$installer")" "$target_win" "$@" 2>"$work/headless.err") ||
+    { cat "$work/headless.err" >&2; die "payload_bench failed"; }
+  echo "$name $(log_figures) $(server_delta) cpu_ms=$(field "$out" cpu_ms)" \
+       "peak_kib=$(field "$out" peak_working_set_kib)" \
+       "check=$([[ $check == 1 ]] && verify "$target_unix" || echo -)" >>"$work/results"
+}
 
+timed() {  # timed FILE COMMAND...: wall s, peak resident KiB, user s, system s into FILE
+  /usr/bin/time -f "%e %M %U %S" -o "$1" "${@:2}" >/dev/null 2>"$work/timed.err" </dev/null ||
+    { cat "$work/timed.err" >&2; die "failed: ${*:2}"; }
+}
+wall_ms() { awk '{ printf "%d", $1 * 1000 }' "$1"; }
+rss_kib() { awk '{ print $2 }' "$1"; }
+cpu_of() { awk '{ printf "%d", ($3 + $4) * 1000 }' "$1"; }
+
+run_native() {
+  fresh
+  timed "$work/native.time" 7zz x "-p$password" "-o$work/out" "$archive" -y
+  echo "native extract_ms=$(wall_ms "$work/native.time") cpu_ms=$(cpu_of "$work/native.time")" \
+       "peak_kib=$(rss_kib "$work/native.time")" \
+       "check=$([[ $check == 1 ]] && verify "$work/out" || echo -)" >>"$work/results"
+}
+
+run_console() {
+  fresh
+  # A bare start of the same program under the same Wine, taken just before.
+  timed "$work/start.time" "$harness" run "$build" "$console"
+  server_before=$(server_ms)
+  timed "$work/console.time" "$harness" run "$build" "$console" x "-p$password" \
+    "-o$(winpath "$work/out")" "$(winpath "$archive")" -y
+  local net=$(( $(wall_ms "$work/console.time") - $(wall_ms "$work/start.time") ))
+  local cpu=$(( $(cpu_of "$work/console.time") - $(cpu_of "$work/start.time") ))
+  echo "7za extract_ms=$net cpu_ms=$cpu $(server_delta) peak_kib=$(rss_kib "$work/console.time")" \
+       "check=$([[ $check == 1 ]] && verify "$work/out" || echo -)" >>"$work/results"
+}
+
+# --- report -----------------------------------------------------------------------
+# stats NAME KEY: "min / median" of KEY over the runs named NAME.
+stats() {
+  grep "^$1 " "$work/results" | sed -n "s/.*\b$2=\([0-9]*\).*/\1/p" | sort -n |
+    awk '{ v[NR] = $1 } END { if (NR == 0) { print "-"; exit }
+           m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+           printf "%d / %d", v[1], m }'
+}
+# ratio A B: min(A)/min(B) and median(A)/median(B), "x.xx / y.yy".
+ratio() {
+  awk -v a="$(stats "$1" "$3")" -v b="$(stats "$2" "$3")" 'BEGIN {
+    split(a, x, " / "); split(b, y, " / ")
+    if (y[1] > 0 && y[2] > 0) printf "%.2f / %.2f", x[1] / y[1], x[2] / y[2]; else print "-" }'
+}
+mib_stats() {
+  stats "$1" peak_kib | awk -F' / ' '$1 != "-" { printf "%.0f / %.0f MiB", $1 / 1024, $2 / 1024; next } { print }'
+}
+checks() { grep "^$1 " "$work/results" | sed -n 's/.*check=\([a-zA-Z]*\).*/\1/p' | grep -v '^-$' | sort -u | paste -sd, -; }
+
+echo "machine:   $(nproc) cores, $(/usr/lib/wine/wine64 --version), 7zz $(7zz 2>&1 | sed -n 2p | awk '{ print $3 }'),"\
+     "load $(cut -d' ' -f1-3 /proc/loadavg), $(date '+%Y-%m-%d %H:%M')"
+echo "rounds:    $rounds per payload, order rotating; figures are min / median"
 status=0
-timed_run stretch "$bench_exe" "$(winpath "$installer")" "$(winpath "$work/out-stretch")" ||
-  { cat "$work/stretch.err" >&2; die "payload_bench failed"; }
-read -r stretch_s stretch_rss stretch_user stretch_sys <"$work/stretch.time"
-copy_ms=$(field "$work/stretch.out" copy_ms)
-extract_ms=$(field "$work/stretch.out" extract_ms)
-total_ms=$(field "$work/stretch.out" total_ms)
-notices=$(field "$work/stretch.out" progress_notices)
-inner_peak=$(field "$work/stretch.out" peak_working_set_kib)
-stretch_check=$(verify "$work/out-stretch") || status=1
-rm -rf "$work/out-stretch"
+for p in "${payloads[@]}"; do
+  dir="${payload_cache[$p]}"
+  tree="$dir/tree"
+  archive="$dir/payload.7z"
+  installer="$work/orvek-bench-setup.exe"
+  "$pack_tool" --exe "$product" --version bench --archive "$archive" -o "$installer" >/dev/null
+  : >"$work/results"
+  kinds=(window headless native console)
+  for t in ${threads//,/ }; do kinds+=("threads$t"); done
+  for ((r = 0; r < rounds; r++)); do
+    check=$([[ $r -eq 0 ]] && echo 1 || echo 0)
+    n=${#kinds[@]}
+    for ((i = 0; i < n; i++)); do
+      kind=${kinds[$(((i + r) % n))]}
+      case "$kind" in
+        window) run_window ;;
+        headless) run_headless headless ;;
+        native) run_native ;;
+        console) run_console ;;
+        threads*) run_headless "$kind" "${kind#threads}" ;;
+      esac
+    done
+  done
+  fresh
 
-timed_run console "$console" x "-p$password" "-o$(winpath "$work/out-7za")" "$(winpath "$cache/payload.7z")" -y ||
-  { tail -n 20 "$work/console.out" "$work/console.err" >&2; die "7za.exe failed"; }
-read -r console_s console_rss console_user console_sys <"$work/console.time"
-console_check=$(verify "$work/out-7za") || status=1
-rm -rf "$work/out-7za"
-
-ms() { awk -v s="$1" 'BEGIN { printf "%d", s * 1000 }'; }
-cpu_ms() { awk -v u="$1" -v s="$2" 'BEGIN { printf "%d", (u + s) * 1000 }'; }
-start_ms=$(ms "$start_s")
-console_ms=$(ms "$console_s")
-console_net_ms=$((console_ms > start_ms ? console_ms - start_ms : console_ms))
-mib_of() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
-
-echo
-echo "installer stretch under wine64 (payload_bench: ExtractPayload on the installer file)"
-echo "  copy phase       $copy_ms ms  (offset, payload copy out of the installer; library, open and size sum)"
-echo "  extraction       $extract_ms ms  (first progress notice to the end; $notices progress notices)"
-echo "  stretch total    $total_ms ms; process wall time incl. Wine start $(ms "$stretch_s") ms," \
-     "CPU (user+sys) $(cpu_ms "$stretch_user" "$stretch_sys") ms"
-echo "  peak memory      $(mib_of "$stretch_rss") max resident (wine64 process, /usr/bin/time %M);" \
-     "PeakWorkingSetSize inside $(mib_of "$inner_peak")"
-echo "  result           $stretch_check"
-echo "7-Zip console 7za.exe x under wine64 (same archive, $(basename "$seven_zip_dir") cache)"
-echo "  wall time        $console_ms ms incl. Wine start; Wine start alone (7za.exe, no command) $start_ms ms" \
-     "=> extraction about $console_net_ms ms"
-echo "  CPU (user+sys)   $(cpu_ms "$console_user" "$console_sys") ms"
-echo "  peak memory      $(mib_of "$console_rss") max resident (wine64 process, /usr/bin/time %M)"
-echo "  result           $console_check"
-echo "ratios (stretch / 7za.exe)"
-echo "  extraction       $(ratio "$extract_ms" "$console_net_ms")  ($extract_ms ms / $console_net_ms ms)"
-echo "  whole stretch    $(ratio "$total_ms" "$console_net_ms")  (copy + extraction / 7za.exe extraction)"
-echo "  process CPU      $(ratio "$(cpu_ms "$stretch_user" "$stretch_sys")" "$(cpu_ms "$console_user" "$console_sys")")"
-echo "  peak memory      $(ratio "$stretch_rss" "$console_rss")"
+  echo
+  echo "payload $p: $(find "$tree" -type f | wc -l) files, $(du -sb "$tree" | cut -f1) bytes;" \
+       "archive $(stat -c %s "$archive") bytes (7z a ${seven_zip_options[*]})"
+  printf '  %-34s %-13s %-11s %-13s %-13s %-7s %-15s %s\n' run "extract ms" "copy ms" "process CPU" \
+    "server CPU" notices "peak memory" check
+  row() {  # row NAME LABEL
+    printf '  %-34s %-13s %-11s %-13s %-13s %-7s %-15s %s\n' "$2" "$(stats "$1" extract_ms)" \
+      "$(stats "$1" copy_ms)" "$(stats "$1" cpu_ms)" "$(stats "$1" server_ms)" \
+      "$(stats "$1" notices | cut -d' ' -f1)" "$(mib_stats "$1")" "$(checks "$1")"
+  }
+  row window "window, button pressed"
+  row headless "headless stretch"
+  for t in ${threads//,/ }; do
+    row "threads$t" "headless, decoder threads $([[ $t == 0 ]] && echo "default" || echo "$t")"
+  done
+  row native "native 7zz x"
+  row 7za "7za.exe x under Wine (less start)"
+  echo "  launch to visible window: $(stats window visible_ms) ms"
+  echo "  goals (min / median):"
+  echo "    window / headless extraction     $(ratio window headless extract_ms)   (goal <= 1.10)"
+  echo "    headless / native extraction     $(ratio headless native extract_ms)   (goal <= 1.30)"
+  echo "    headless / 7za.exe extraction    $(ratio headless 7za extract_ms)"
+  echo "    launch to visible window         $(stats window visible_ms) ms   (goal <= 1000)"
+  grep -q "check=DIFFERS\|bad_log" "$work/results" && status=1
+done
 exit "$status"
