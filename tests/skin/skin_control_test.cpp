@@ -71,6 +71,24 @@ TEST_F(SkinControls, TrackBarClampsAndRepaintsOnlyOnChange) {
   EXPECT_TRUE(NeedsPaint(bar.Handle()));
 }
 
+// A progress label gets the same text and colour for most notices.
+TEST_F(SkinControls, LabelRepaintsOnlyWhenItsTextOrColourChanges) {
+  SkinControl& label = Add(ControlKind::kLabel, L"label", {0, 0, 80, 20});
+  label.SetText(L"42%");
+  label.SetTextColor(RGB(0x33, 0x33, 0x33));
+  ::ValidateRect(label.Handle(), nullptr);
+  label.SetText(L"42%");
+  label.SetTextColor(RGB(0x33, 0x33, 0x33));
+  label.SetVisible(true);
+  EXPECT_FALSE(NeedsPaint(label.Handle()));
+  label.SetText(L"43%");
+  EXPECT_TRUE(NeedsPaint(label.Handle()));
+  EXPECT_EQ(label.Text(), L"43%");
+  ::ValidateRect(label.Handle(), nullptr);
+  label.SetTextColor(RGB(0xFF, 0x56, 0x56));
+  EXPECT_TRUE(NeedsPaint(label.Handle()));
+}
+
 TEST_F(SkinControls, SpaceAndEnterActivateCheckBoxesAndButtons) {
   SkinControl& box = Add(ControlKind::kCheckBox, L"chk", {0, 0, 100, 25});
   int clicks = 0;
