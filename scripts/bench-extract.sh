@@ -21,7 +21,13 @@
 #   native    Debian's 7-Zip (7zz x), this machine's reference
 #   7za       7-Zip's console program built from the library's source, under
 #             the same Wine (its time less a bare Wine start)
-# and prints the minimum and median of each figure, and the goals as ratios.
+# and prints the minimum and median of each figure, and the goals as ratios:
+#   extract ms   "begin to unzip file..." to "unzip file finished." in the
+#                installer's log (wall time for native and 7za)
+#   copy ms      "begin to analyze zip file..." to "begin to unzip file..."
+#   process CPU  user + system time of the whole process, start included
+#   server CPU   the wineserver's time meanwhile: messages, waits, file opens
+#   notices      progress lines in the log; peak memory: peak resident set
 # The first round compares every extracted tree with the source, byte for byte.
 # Payloads (seeded, deterministic trees and their archives, packed with a
 # fixed thread setting so the archive is the same on any machine) are cached
@@ -217,7 +223,8 @@ cleanup() {
 trap cleanup EXIT
 
 echo "configuring ($preset) and building the installer, payload_bench, install_bench and orvek-pack in $build"
-{ cmake --preset "$preset" -B "$build" -DORVEK_WERROR=OFF &&
+# The presets are read from the current folder.
+{ (cd "$repo" && cmake --preset "$preset" -B "$build") &&
   cmake --build "$build" -j2 --target orvek_setup payload_bench install_bench host_tools; } \
   >"$work/build.log" 2>&1 || { tail -n 30 "$work/build.log" >&2; die "build failed ($work/build.log)"; }
 product="$build/src/app/orvek-setup.exe"
@@ -377,7 +384,7 @@ ratio() {
 mib_stats() {
   stats "$1" peak_kib | awk -F' / ' '$1 != "-" { printf "%.0f / %.0f MiB", $1 / 1024, $2 / 1024; next } { print }'
 }
-checks() { grep "^$1 " "$work/results" | sed -n 's/.*check=\([a-zA-Z]*\).*/\1/p' | grep -v '^-$' | sort -u | paste -sd, -; }
+checks() { grep "^$1 " "$work/results" | sed -n 's/.*check=\([A-Za-z-]*\).*/\1/p' | { grep -v '^-$' || true; } | sort -u | paste -sd, -; }
 
 echo "machine:   $(nproc) cores, $(/usr/lib/wine/wine64 --version), 7zz $(7zz 2>&1 | sed -n 2p | awk '{ print $3 }'),"\
      "load $(cut -d' ' -f1-3 /proc/loadavg), $(date '+%Y-%m-%d %H:%M')"
