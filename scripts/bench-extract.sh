@@ -370,7 +370,7 @@ run_console() {
 # --- report -----------------------------------------------------------------------
 # stats NAME KEY: "min / median" of KEY over the runs named NAME.
 stats() {
-  grep "^$1 " "$work/results" | sed -n "s/.*\b$2=\([0-9]*\).*/\1/p" | sort -n |
+  grep "^$1 " "$work/results" | sed -n "s/.*\b$2=\([0-9][0-9]*\).*/\1/p" | sort -n |
     awk '{ v[NR] = $1 } END { if (NR == 0) { print "-"; exit }
            m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
            printf "%d / %d", v[1], m }'
