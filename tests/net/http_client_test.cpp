@@ -11,16 +11,15 @@
 namespace orvek::net {
 namespace {
 
-using test::NowMs;
 using test::RecordedHeader;
 using test::RecordedRequests;
 using test::StandInUrl;
 
 const wchar_t* const kInfoPath = L"/front/appversion/info?modelName=PC-ORVEK-TEACHER&versionName=6.15.1";
 
-std::string FailureOf(const std::wstring& url, DWORD connect_ms = 3000, DWORD read_ms = 5000) {
+std::string FailureOf(const std::wstring& url) {
   try {
-    THttpClient(connect_ms, read_ms).Get(url);
+    THttpClient(3000, 5000).Get(url);
   } catch (const HttpError& e) {
     return e.what();
   }
@@ -66,23 +65,12 @@ TEST(HttpClientTest, AnswersOtherThanSuccess) {
             LR"({"result":{"code":"0","message":"版本有效"},"data":{"status":2}})");
 }
 
-TEST(HttpClientTest, TimeOutsEndWithinTheirLimits) {
-  long long start = NowMs();
-  EXPECT_NE(FailureOf(test::SilentUrl() + kInfoPath, 1000, 5000).find("(timed out)"), std::string::npos);
-  EXPECT_LT(NowMs() - start, 1000 + 1000);
-  start = NowMs();
-  const std::string failure = FailureOf(StandInUrl("hang", "hang") + kInfoPath, 3000, 1500);
-  EXPECT_NE(failure.find("(timed out)"), std::string::npos) << failure;
-  EXPECT_GE(NowMs() - start, 1400);
-  EXPECT_LT(NowMs() - start, 1500 + 1000);
-}
-
 TEST(HttpClientTest, LongAnswersAreRefusedWithoutGrowingMemory) {
   EXPECT_EQ(FailureOf(StandInUrl("big", "big") + kInfoPath), "the answer is longer than 1 MiB");
   EXPECT_EQ(FailureOf(StandInUrl("big-unsized", "big") + kInfoPath), "the answer is longer than 1 MiB");
   test::g_largest_allocation = 0;
   EXPECT_EQ(FailureOf(StandInUrl("huge-unsized", "huge") + kInfoPath), "the answer is longer than 1 MiB");
-  EXPECT_LE(test::g_largest_allocation.load(), 1024 * 1024 + 64 * 1024);
+  EXPECT_LE(test::g_largest_allocation.load(), kMaxAnswerBytes + 64 * 1024);
 }
 
 TEST(Md5CngTest, KnownDigests) {
