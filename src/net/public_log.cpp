@@ -63,6 +63,8 @@ void ReportEvent(const std::wstring& base_url, const TPublicLogEvent& event) noe
   } catch (const std::exception& e) {
     // Building the record or the token failed before anything was sent.
     LogFailure(e.what());
+  } catch (...) {
+    LogFailure("unknown failure");
   }
 }
 

@@ -29,7 +29,7 @@ const net::Json* RecordedHeader(const net::Json& request, const std::string& nam
 // Milliseconds since some fixed moment, for time limits.
 long long NowMs();
 
-// The log lines written since `tail` began that contain `text`.
+// How many lines of `log` contain `text`.
 int CountLines(const std::string& log, const std::string& text);
 
 }  // namespace orvek::test
