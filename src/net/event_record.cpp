@@ -1,12 +1,12 @@
 #include "net/event_record.h"
 
 #include "log/date_format.h"
-#include "log/text.h"
+#include "base/unicode.h"
 
 namespace orvek::net {
 namespace {
 
-std::string Utf8(std::wstring_view text) { return log::Utf8FromWide(text); }
+std::string Utf8(std::wstring_view text) { return base::Utf8FromWide(text); }
 
 }  // namespace
 

@@ -1,15 +1,14 @@
 #include "net/http_charset.h"
 
-#include <cwctype>
 #include <utility>
+
+#include "base/text.h"
+#include "base/unicode.h"
 
 namespace orvek::net {
 
 std::string CharsetOfContentType(std::wstring_view content_type) {
-  std::string lower;
-  for (const wchar_t c : content_type) {
-    lower += static_cast<char>(c < 0x80 ? std::towlower(c) : L'?');
-  }
+  const std::string lower = base::AsciiLower(base::Utf8FromWide(content_type));
   std::size_t at = 0;
   while ((at = lower.find(';', at)) != std::string::npos) {
     ++at;

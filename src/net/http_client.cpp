@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "log/text.h"
+#include "base/unicode.h"
 #include "net/http_charset.h"
 
 namespace orvek::net {
@@ -55,7 +55,7 @@ DWORD QueryNumber(HINTERNET request, DWORD info, DWORD missing) {
 std::wstring Decode(const std::string& body, const std::wstring& content_type) {
   const std::uint32_t code_page = CodePageOfCharset(CharsetOfContentType(content_type));
   if (code_page == kCodePageUtf16Le || code_page == kCodePageUtf16Be)
-    return log::WideFromUtf16(body, code_page == kCodePageUtf16Be);
+    return base::WideFromUtf16(body, code_page == kCodePageUtf16Be);
   if (code_page != kCodePageUtf8 && !body.empty()) {
     const int size = static_cast<int>(body.size());
     const int n = ::MultiByteToWideChar(code_page, 0, body.data(), size, nullptr, 0);
@@ -66,7 +66,7 @@ std::wstring Decode(const std::string& body, const std::wstring& content_type) {
     }
     // A code page this system lacks: read it as the services' UTF-8.
   }
-  return log::WideFromUtf8(body);
+  return base::WideFromUtf8(body);
 }
 
 // Reads the body, refusing one beyond kMaxAnswerBytes before it is in memory.
@@ -150,7 +150,7 @@ std::wstring THttpClient::Send(const wchar_t* method, const std::wstring& url, c
     line += L' ' + std::to_wstring(status);
     const std::wstring reason = QueryText(request.get(), WINHTTP_QUERY_STATUS_TEXT);
     if (!reason.empty()) line += L' ' + reason;
-    throw HttpError(log::Utf8FromWide(line));
+    throw HttpError(base::Utf8FromWide(line));
   }
   return Decode(ReadBody(request.get()), QueryText(request.get(), WINHTTP_QUERY_CONTENT_TYPE));
 }

@@ -2,14 +2,15 @@
 
 #include <cstdint>
 
+#include "base/hex.h"
+#include "base/os_error.h"
 #include "net/winhttp_api.h"
-#include "system/os_error.h"
 
 namespace orvek::net {
 namespace {
 
 void Check(NTSTATUS status, const char* operation) {
-  if (status < 0) throw system::OsError(operation, static_cast<std::uint32_t>(status));
+  if (status < 0) throw base::OsError(operation, static_cast<std::uint32_t>(status));
 }
 
 }  // namespace
@@ -25,15 +26,9 @@ std::string Md5Hex(std::string_view bytes) {
   Check(api.HashData(hash.get(), reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
                      static_cast<ULONG>(bytes.size()), 0),
         "BCryptHashData");
-  unsigned char digest[16];
+  std::uint8_t digest[16];
   Check(api.FinishHash(hash.get(), digest, sizeof digest, 0), "BCryptFinishHash");
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (const unsigned char b : digest) {
-    text += kHex[b >> 4];
-    text += kHex[b & 0xF];
-  }
-  return text;
+  return base::HexBytes(digest, base::HexCase::kLower);
 }
 
 }  // namespace orvek::net

@@ -7,7 +7,7 @@
 namespace orvek::net {
 
 // Lower-case hexadecimal MD5 of the bytes: "" =>
-// "d41d8cd98f00b204e9800998ecf8427e". Throws system::OsError when CNG fails.
+// "d41d8cd98f00b204e9800998ecf8427e". Throws base::OsError when CNG fails.
 std::string Md5Hex(std::string_view bytes);
 
 }  // namespace orvek::net

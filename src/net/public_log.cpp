@@ -6,7 +6,7 @@
 
 #include "log/logs.h"
 #include "log/os.h"
-#include "log/text.h"
+#include "base/unicode.h"
 #include "net/gzip_member.h"
 #include "net/http_client.h"
 #include "net/md5_cng.h"
@@ -20,7 +20,7 @@ constexpr DWORD kReadTimeoutMs = 5000;
 
 void LogFailure(const char* message) noexcept {
   try {
-    log::LogError(L"PostData error, " + log::WideFromUtf8(message));
+    log::LogError(L"PostData error, " + base::WideFromUtf8(message));
   } catch (...) {
     // Out of memory for the line: lost, as the log loses any record then.
   }

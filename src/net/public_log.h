@@ -30,7 +30,7 @@ void ReportEvent(const std::wstring& base_url, const TPublicLogEvent& event) noe
 std::wstring PostData(const std::wstring& url, const Json& document, DWORD connect_ms, DWORD read_ms) noexcept;
 
 // Pieces 1 to 3 of the upload token for the current time, MD5 through CNG.
-// Throws system::OsError when CNG fails.
+// Throws base::OsError when CNG fails.
 std::string BuildUploadToken(std::string_view key, std::string_view id);
 
 }  // namespace orvek::net

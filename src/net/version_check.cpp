@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "log/logs.h"
-#include "log/text.h"
+#include "base/unicode.h"
 #include "net/http_client.h"
 #include "net/version_check_rules.h"
 
@@ -16,7 +16,7 @@ constexpr DWORD kReadTimeoutMs = 5000;
 
 void LogFailure(const char* message) noexcept {
   try {
-    log::LogError(L"CheckVersion error, " + log::WideFromUtf8(message));
+    log::LogError(L"CheckVersion error, " + base::WideFromUtf8(message));
   } catch (...) {
     // Out of memory for the line: lost, as the log loses any record then.
   }
@@ -28,7 +28,7 @@ void RunVersionCheck(const std::wstring& base_url, const std::wstring& version,
                      std::atomic<std::int32_t>& verdict) noexcept {
   try {
     const std::wstring body = THttpClient(kConnectTimeoutMs, kReadTimeoutMs).Get(VersionCheckUrl(base_url, version));
-    if (const auto status = VersionVerdict(log::Utf8FromWide(body))) verdict.store(*status);
+    if (const auto status = VersionVerdict(base::Utf8FromWide(body))) verdict.store(*status);
   } catch (const std::exception& e) {
     LogFailure(e.what());
   } catch (...) {

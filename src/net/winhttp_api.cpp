@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "system/os_error.h"
+#include "base/os_error.h"
 #include "system/system_library.h"
 
 namespace orvek::net {
@@ -11,14 +11,14 @@ namespace {
 // Never unloaded: the module handle is dropped on purpose.
 HMODULE LoadOnce(const wchar_t* dll, const char* what) {
   const HMODULE module = system::LoadSystemLibrary(dll);
-  if (module == nullptr) throw system::OsError(std::string("LoadLibrary ") + what, ::GetLastError());
+  if (module == nullptr) throw base::OsError(std::string("LoadLibrary ") + what, ::GetLastError());
   return module;
 }
 
 template <typename Fn>
 void Bind(HMODULE module, const char* name, Fn& fn) {
   fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  if (fn == nullptr) throw system::OsError(std::string("GetProcAddress ") + name, ::GetLastError());
+  if (fn == nullptr) throw base::OsError(std::string("GetProcAddress ") + name, ::GetLastError());
 }
 
 WinHttpApi LoadWinHttp() {

@@ -11,7 +11,7 @@
 #include <bcrypt.h>
 #include <winhttp.h>
 
-#include "system/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace orvek::net {
 
@@ -39,7 +39,7 @@ struct BcryptApi {
 };
 
 // The bound functions. Any thread may call these; the first call loads the
-// DLL. Throw system::OsError when the DLL or one of its functions is missing
+// DLL. Throw base::OsError when the DLL or one of its functions is missing
 // (a later call tries again).
 const WinHttpApi& WinHttp();
 const BcryptApi& Bcrypt();
@@ -51,9 +51,9 @@ void DestroyHash(BCRYPT_HASH_HANDLE handle) noexcept;
 }  // namespace detail
 
 // Session, connection and request handles of WinHTTP.
-using UniqueInternet = system::UniqueAny<HINTERNET, detail::CloseInternet, HINTERNET(nullptr)>;
+using UniqueInternet = base::UniqueAny<HINTERNET, detail::CloseInternet, HINTERNET(nullptr)>;
 using UniqueAlgorithm =
-    system::UniqueAny<BCRYPT_ALG_HANDLE, detail::CloseAlgorithm, BCRYPT_ALG_HANDLE(nullptr)>;
-using UniqueHash = system::UniqueAny<BCRYPT_HASH_HANDLE, detail::DestroyHash, BCRYPT_HASH_HANDLE(nullptr)>;
+    base::UniqueAny<BCRYPT_ALG_HANDLE, detail::CloseAlgorithm, BCRYPT_ALG_HANDLE(nullptr)>;
+using UniqueHash = base::UniqueAny<BCRYPT_HASH_HANDLE, detail::DestroyHash, BCRYPT_HASH_HANDLE(nullptr)>;
 
 }  // namespace orvek::net

@@ -8,15 +8,16 @@
 #include <fstream>
 #include <sstream>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "net/service_config.h"
 #include "support/child_process.h"
 
 namespace orvek::test {
 
 std::wstring StandInUrl(const std::string& verdict, const std::string& tag) {
-  return std::wstring(net::kVersionServiceUrl) + L"/verdict/" + log::WideFromUtf8(verdict) + L"/tag/" +
-         log::WideFromUtf8(tag);
+  return std::wstring(net::kVersionServiceUrl) + L"/verdict/" + base::WideFromUtf8(verdict) + L"/tag/" +
+         base::WideFromUtf8(tag);
 }
 
 std::wstring RefusingUrl() {
@@ -51,7 +52,7 @@ std::vector<net::Json> RecordedRequests(const std::string& tag) {
 
 const net::Json* RecordedHeader(const net::Json& request, const std::string& name) {
   for (const auto& header : request["headers"]) {
-    if (log::SameText(log::WideFromUtf8(header[0].get<std::string>()), log::WideFromUtf8(name)))
+    if (base::SameText(base::WideFromUtf8(header[0].get<std::string>()), base::WideFromUtf8(name)))
       return &header[1];
   }
   return nullptr;
