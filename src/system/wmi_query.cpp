@@ -200,7 +200,7 @@ void CollectValues(std::wstring_view wmi_type, std::wstring_view wmi_property,
     Call(property.get(), L"Value", kGet | kMethod, {}, value);
     if (value.get().vt == VT_NULL) continue;
     Variant text;
-    Check(::VariantChangeType(text.put(), value.ptr(), 0, VT_BSTR), L"Value to text");
+    Check(::VariantChangeType(text.put(), value.ptr(), VARIANT_ALPHABOOL, VT_BSTR), L"Value to text");
     const BSTR raw = text.get().bstrVal;
     values.push_back(CleanWmiValue(std::wstring_view(raw, raw != nullptr ? ::SysStringLen(raw) : 0)));
   }
