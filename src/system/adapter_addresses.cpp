@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "log/logs.h"
 #include "system/machine_identity_rules.h"
 #include "system/system_library.h"
-#include "system/unique_handle.h"
 
 namespace orvek::system {
 namespace {
@@ -22,7 +22,7 @@ static_assert(sizeof(ADAPTER_STATUS) == 60, "the adapter status without its name
 // loaded for the rest of the run. nullptr (logged) when that fails.
 NetbiosFunction Netbios() {
   static const NetbiosFunction function = []() -> NetbiosFunction {
-    static UniqueModule module(LoadSystemLibrary(L"netapi32.dll"));
+    static base::UniqueModule module(LoadSystemLibrary(L"netapi32.dll"));
     if (!module) {
       log::LogErrorFmt(L"load netapi32.dll failed, %d", ::GetLastError());
       return nullptr;

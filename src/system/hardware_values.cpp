@@ -2,13 +2,13 @@
 
 #include <vector>
 
+#include "base/os_error.h"
 #include "log/logs.h"
-#include "system/os_error.h"
 
 namespace orvek::system {
 
-UniqueKey OpenLocalMachineKeyForReading(const std::wstring& subkey) {
-  UniqueKey key;
+base::UniqueKey OpenLocalMachineKeyForReading(const std::wstring& subkey) {
+  base::UniqueKey key;
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, key.put()) !=
       ERROR_SUCCESS) {
     key.reset();
@@ -23,7 +23,7 @@ std::wstring ReadStringValue(HKEY key, const std::wstring& key_path, const wchar
     DWORD size = 0;
     LONG status = ::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND) return std::wstring();
-    if (status != ERROR_SUCCESS) throw OsError("RegQueryValueExW", static_cast<std::uint32_t>(status));
+    if (status != ERROR_SUCCESS) throw base::OsError("RegQueryValueExW", static_cast<std::uint32_t>(status));
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
       log::LogError(L"registry value is not a string, " + key_path + L"\\" + name);
       return std::wstring();
@@ -33,7 +33,7 @@ std::wstring ReadStringValue(HKEY key, const std::wstring& key_path, const wchar
     status = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &read);
     if (status == ERROR_MORE_DATA) continue;
     if (status == ERROR_FILE_NOT_FOUND) return std::wstring();
-    if (status != ERROR_SUCCESS) throw OsError("RegQueryValueExW", static_cast<std::uint32_t>(status));
+    if (status != ERROR_SUCCESS) throw base::OsError("RegQueryValueExW", static_cast<std::uint32_t>(status));
     if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
     // The stored text need not end in a null, or may hold one early.
     std::wstring text(buffer.data(), read / sizeof(wchar_t));
@@ -41,7 +41,7 @@ std::wstring ReadStringValue(HKEY key, const std::wstring& key_path, const wchar
     if (end != std::wstring::npos) text.resize(end);
     return text;
   }
-  throw OsError("RegQueryValueExW", ERROR_MORE_DATA);
+  throw base::OsError("RegQueryValueExW", ERROR_MORE_DATA);
 }
 
 }  // namespace orvek::system

@@ -6,18 +6,18 @@
 
 #include <string>
 
-#include "system/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace orvek::system {
 
 // HKEY_LOCAL_MACHINE\<subkey> opened for reading; an empty key when it does
 // not open (missing, access denied).
-UniqueKey OpenLocalMachineKeyForReading(const std::wstring& subkey);
+base::UniqueKey OpenLocalMachineKeyForReading(const std::wstring& subkey);
 
 // The text of the string value `name` of `key` (REG_SZ or REG_EXPAND_SZ, not
 // expanded); empty when there is no such value. A value of another type reads
 // as empty and logs "registry value is not a string, <key_path>\<name>".
-// Throws OsError when the value exists but cannot be read.
+// Throws base::OsError when the value exists but cannot be read.
 std::wstring ReadStringValue(HKEY key, const std::wstring& key_path, const wchar_t* name);
 
 }  // namespace orvek::system

@@ -33,7 +33,7 @@ TBios GetBiosInfo() {
   static const std::wstring kBiosKey = L"HARDWARE\\DESCRIPTION\\System\\BIOS";
   TBios bios;
   try {
-    const UniqueKey key = OpenLocalMachineKeyForReading(kBiosKey);
+    const base::UniqueKey key = OpenLocalMachineKeyForReading(kBiosKey);
     if (key) {
       bios.Date = ReadStringValue(key.get(), kBiosKey, L"BIOSReleaseDate");
       bios.Name = ReadStringValue(key.get(), kBiosKey, L"SystemFamily");

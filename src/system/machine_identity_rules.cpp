@@ -1,27 +1,11 @@
 #include "system/machine_identity_rules.h"
 
+#include "base/hex.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "system/sha1.h"
 
 namespace orvek::system {
-namespace {
-
-constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
-
-void AppendHexByte(std::wstring& out, std::uint8_t byte) {
-  out += kHexDigits[byte >> 4];
-  out += kHexDigits[byte & 0x0F];
-}
-
-std::wstring_view TrimBlanksAndControls(std::wstring_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && text[begin] <= L' ') ++begin;
-  while (end > begin && text[end - 1] <= L' ') --end;
-  return text.substr(begin, end - begin);
-}
-
-}  // namespace
-
 std::wstring CleanValue(std::wstring_view value) {
   if (value.empty()) return L"unknown";
   std::wstring out(value);
@@ -32,7 +16,7 @@ std::wstring CleanValue(std::wstring_view value) {
 }
 
 std::wstring CleanWmiValue(std::wstring_view raw) {
-  return CleanValue(TrimBlanksAndControls(raw));
+  return CleanValue(base::Trim(raw));
 }
 
 std::wstring WmiQueryText(std::wstring_view wmi_property, std::wstring_view wmi_type,
@@ -56,16 +40,14 @@ std::wstring JoinMonitorIds(const std::vector<std::wstring>& ids) {
 std::wstring RegisterSumHex(std::uint32_t eax, std::uint32_t ebx, std::uint32_t ecx,
                             std::uint32_t edx) {
   const std::uint32_t sum = eax + ebx + ecx + edx;
-  std::wstring out;
-  for (int shift = 24; shift >= 0; shift -= 8) AppendHexByte(out, static_cast<std::uint8_t>(sum >> shift));
-  return out;
+  return base::WideFromUtf8(base::Hex(sum, 8));
 }
 
 std::wstring JoinAdapterAddresses(const std::vector<AdapterAddress>& addresses) {
   std::wstring out;
   for (const AdapterAddress& address : addresses) {
     if (&address != &addresses.front()) out += L';';
-    for (const std::uint8_t byte : address) AppendHexByte(out, byte);
+    out += base::WideFromUtf8(base::HexBytes(address));
   }
   return out;
 }

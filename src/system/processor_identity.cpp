@@ -6,12 +6,12 @@
 
 #include <exception>
 
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "system/hardware_values.h"
 #include "system/machine_identity_rules.h"
 #include "system/privilege.h"
-#include "system/unique_handle.h"
 
 namespace orvek::system {
 namespace {
@@ -58,12 +58,12 @@ std::wstring GetCpuId() {
 }
 
 std::wstring GetProcessorName() {
-  const UniqueKey key = OpenLocalMachineKeyForReading(kProcessorKey);
+  const base::UniqueKey key = OpenLocalMachineKeyForReading(kProcessorKey);
   if (!key) return std::wstring();
   try {
     return ReadStringValue(key.get(), kProcessorKey, L"ProcessorNameString");
   } catch (const std::exception& failure) {
-    log::LogError(L"GetProcessorName error, " + log::WideFromUtf8(failure.what()));
+    log::LogError(L"GetProcessorName error, " + base::WideFromUtf8(failure.what()));
     return std::wstring();
   }
 }
@@ -73,12 +73,12 @@ TCpuInfo GetCpuInfo() {
   {
     HANDLE raw_token = nullptr;
     const bool opened = ::OpenProcessToken(::GetCurrentProcess(), kTokenAllAccess, &raw_token) != 0;
-    const UniqueHandle token(opened ? raw_token : nullptr);
+    const base::UniqueHandle token(opened ? raw_token : nullptr);
     if (!opened || !SetPrivilege(token.get(), L"SeDebugPrivilege", true)) {
       log::LogError(L"OpenProcessToken SetPrivilege failed.");
     }
   }
-  const UniqueHandle process(::OpenProcess(kProcessAllAccess, FALSE, ::GetCurrentProcessId()));
+  const base::UniqueHandle process(::OpenProcess(kProcessAllAccess, FALSE, ::GetCurrentProcessId()));
   if (!process) {
     log::LogErrorFmt(L"openprocess failed, %d", ::GetLastError());
     return info;

@@ -2,6 +2,9 @@
 
 #include <cstddef>
 
+#include "base/hex.h"
+#include "base/unicode.h"
+
 namespace orvek::system {
 namespace {
 
@@ -81,13 +84,7 @@ Sha1Digest Sha1(std::string_view bytes) {
 }
 
 std::wstring Sha1Hex(std::string_view bytes) {
-  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-  std::wstring out;
-  for (const std::uint8_t byte : Sha1(bytes)) {
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 0x0F];
-  }
-  return out;
+  return base::WideFromUtf8(base::HexBytes(Sha1(bytes)));
 }
 
 }  // namespace orvek::system

@@ -4,21 +4,26 @@
 #include <oleauto.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <initializer_list>
-#include <new>
 #include <stdexcept>
 #include <vector>
 
+#include "base/automation_values.h"
+#include "base/com_apartment.h"
+#include "base/com_ptr.h"
+#include "base/hex.h"
+#include "base/system_message.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "log/logs.h"
-#include "log/text.h"
-#include "payload/com_ptr.h"
 #include "system/machine_identity_rules.h"
 
 namespace orvek::system {
 namespace {
 
-using payload::ComPtr;
+using base::ComPtr;
+using base::UniqueBstr;
+using base::UniqueVariant;
 
 // A failed automation call; what() names the call and the reason (UTF-8).
 class AutomationError : public std::runtime_error {
@@ -26,54 +31,16 @@ class AutomationError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string HresultText(HRESULT result) {
-  char text[32];
-  std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(result));
-  return text;
-}
-
 [[noreturn]] void Fail(std::wstring_view call, const std::string& why) {
-  throw AutomationError(log::Utf8FromWide(call) + " failed, " + why);
+  throw AutomationError(base::Utf8FromWide(call) + " failed, " + why);
 }
 
 void Check(HRESULT result, std::wstring_view call) {
-  if (FAILED(result)) Fail(call, HresultText(result));
+  if (FAILED(result)) Fail(call, base::SystemMessageUtf8(static_cast<std::uint32_t>(result)));
 }
 
-class Variant {
- public:
-  Variant() noexcept { ::VariantInit(&value_); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  ~Variant() { ::VariantClear(&value_); }
-  VARIANT* put() noexcept {
-    ::VariantClear(&value_);
-    return &value_;
-  }
-  const VARIANT& get() const noexcept { return value_; }
-  VARIANT* ptr() noexcept { return &value_; }
-
- private:
-  VARIANT value_;
-};
-
-class Bstr {
- public:
-  explicit Bstr(std::wstring_view text)
-      : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
-    if (value_ == nullptr) throw std::bad_alloc();
-  }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { ::SysFreeString(value_); }
-  BSTR get() const noexcept { return value_; }
-
- private:
-  BSTR value_;
-};
-
-// Borrowed views for DISPPARAMS: the Bstr passed in outlives the call.
-VARIANT TextArg(const Bstr& text) {
+// Borrowed views for DISPPARAMS: the string passed in outlives the call.
+VARIANT TextArg(const UniqueBstr& text) {
   VARIANT v;
   ::VariantInit(&v);
   v.vt = VT_BSTR;
@@ -89,23 +56,24 @@ VARIANT IntArg(LONG value) {
   return v;
 }
 
-// The reason a scripting object gave for a failed call, or its code.
+// The reason a scripting object gave for a failed call, with its code.
 std::string ExceptionText(EXCEPINFO& exception) {
   if (exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
-  std::wstring description;
-  if (exception.bstrDescription != nullptr) description = log::Trim(exception.bstrDescription);
-  const HRESULT code = exception.scode != 0 ? exception.scode : DISP_E_EXCEPTION;
-  ::SysFreeString(exception.bstrSource);
-  ::SysFreeString(exception.bstrDescription);
-  ::SysFreeString(exception.bstrHelpFile);
-  if (description.empty()) return HresultText(code);
-  return log::Utf8FromWide(description) + " (" + HresultText(code) + ")";
+  const UniqueBstr source(exception.bstrSource);
+  const UniqueBstr description(exception.bstrDescription);
+  const UniqueBstr help_file(exception.bstrHelpFile);
+  const auto code = static_cast<std::uint32_t>(exception.scode != 0 ? exception.scode : DISP_E_EXCEPTION);
+  const std::wstring_view text =
+      description ? base::Trim(std::wstring_view(description.get(), ::SysStringLen(description.get())))
+                  : std::wstring_view();
+  if (text.empty()) return base::SystemMessageUtf8(code);
+  return base::Utf8FromWide(text) + " (0x" + base::Hex(code, 8) + ")";
 }
 
 // Calls `name` on `object` by name, as a script would: GetIDsOfNames, then
 // Invoke with `args` in the order a script writes them.
 void Call(IDispatch* object, const wchar_t* name, WORD kind, std::initializer_list<VARIANT> args,
-          Variant& result) {
+          UniqueVariant& result) {
   DISPID id = 0;
   LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
   Check(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), name);
@@ -125,7 +93,7 @@ void Call(IDispatch* object, const wchar_t* name, WORD kind, std::initializer_li
 
 ComPtr<IDispatch> CallForObject(IDispatch* object, const wchar_t* name, WORD kind,
                                 std::initializer_list<VARIANT> args) {
-  Variant result;
+  UniqueVariant result;
   Call(object, name, kind, args, result);
   if (result.get().vt != VT_DISPATCH || result.get().pdispVal == nullptr) {
     Fail(name, "no object returned");
@@ -136,21 +104,6 @@ ComPtr<IDispatch> CallForObject(IDispatch* object, const wchar_t* name, WORD kin
 constexpr WORD kGet = DISPATCH_PROPERTYGET;
 constexpr WORD kMethod = DISPATCH_METHOD;
 
-// Keeps COM usable for one call: enters a single-threaded apartment when the
-// thread has none, and leaves it again only in that case.
-class ComScope {
- public:
-  ComScope() noexcept : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) ::CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
-
 ComPtr<IDispatch> ConnectLocalCimv2() {
   CLSID locator_class{};
   Check(::CLSIDFromProgID(L"WbemScripting.SWbemLocator", &locator_class),
@@ -159,14 +112,14 @@ ComPtr<IDispatch> ConnectLocalCimv2() {
   Check(::CoCreateInstance(locator_class, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                            IID_IDispatch, reinterpret_cast<void**>(locator.put())),
         L"CreateObject WbemScripting.SWbemLocator");
-  const Bstr server(L".");
-  const Bstr name_space(L"root/cimv2");
+  const UniqueBstr server = base::MakeBstr(L".");
+  const UniqueBstr name_space = base::MakeBstr(L"root/cimv2");
   return CallForObject(locator.get(), L"ConnectServer", kMethod,
                        {TextArg(server), TextArg(name_space)});
 }
 
 ComPtr<IEnumVARIANT> Enumerate(IDispatch* collection) {
-  Variant result;
+  UniqueVariant result;
   Call(collection, L"_NewEnum", kGet | kMethod, {}, result);
   const VARIANT& v = result.get();
   IUnknown* unknown = v.vt == VT_UNKNOWN ? v.punkVal : v.vt == VT_DISPATCH ? v.pdispVal : nullptr;
@@ -181,12 +134,12 @@ ComPtr<IEnumVARIANT> Enumerate(IDispatch* collection) {
 void CollectValues(std::wstring_view wmi_type, std::wstring_view wmi_property,
                    std::wstring_view condition, int limit, std::vector<std::wstring>& values) {
   const ComPtr<IDispatch> services = ConnectLocalCimv2();
-  const Bstr query(WmiQueryText(wmi_property, wmi_type, condition));
+  const UniqueBstr query = base::MakeBstr(WmiQueryText(wmi_property, wmi_type, condition));
   const ComPtr<IDispatch> objects = CallForObject(services.get(), L"ExecQuery", kMethod, {TextArg(query)});
   const ComPtr<IEnumVARIANT> items = Enumerate(objects.get());
-  const Bstr property_name(wmi_property);
+  const UniqueBstr property_name = base::MakeBstr(wmi_property);
   while (limit == 0 || values.size() < static_cast<std::size_t>(limit)) {
-    Variant item;
+    UniqueVariant item;
     ULONG fetched = 0;
     const HRESULT hr = items->Next(1, item.put(), &fetched);
     Check(hr, L"Next");
@@ -196,10 +149,10 @@ void CollectValues(std::wstring_view wmi_type, std::wstring_view wmi_property,
         CallForObject(item.get().pdispVal, L"Properties_", kGet | kMethod, {});
     const ComPtr<IDispatch> property =
         CallForObject(properties.get(), L"Item", kMethod, {TextArg(property_name), IntArg(0)});
-    Variant value;
+    UniqueVariant value;
     Call(property.get(), L"Value", kGet | kMethod, {}, value);
     if (value.get().vt == VT_NULL) continue;
-    Variant text;
+    UniqueVariant text;
     Check(::VariantChangeType(text.put(), value.ptr(), VARIANT_ALPHABOOL, VT_BSTR), L"Value to text");
     const BSTR raw = text.get().bstrVal;
     values.push_back(CleanWmiValue(std::wstring_view(raw, raw != nullptr ? ::SysStringLen(raw) : 0)));
@@ -211,12 +164,12 @@ void CollectValues(std::wstring_view wmi_type, std::wstring_view wmi_property,
 std::vector<std::wstring> GetWMIProperty(std::wstring_view wmi_type, std::wstring_view wmi_property,
                                          std::wstring_view condition, int limit) {
   std::vector<std::wstring> values;
-  const ComScope com;
+  const base::ScopedCoInitialize com;
   try {
     CollectValues(wmi_type, wmi_property, condition, limit, values);
   } catch (const std::exception& failure) {
     log::LogErrorFmt(L"GetWMIProperty error, WMIType:%s, WMIProperty: %s, msg:%s", wmi_type,
-                     wmi_property, log::WideFromUtf8(failure.what()));
+                     wmi_property, base::WideFromUtf8(failure.what()));
   }
   return values;
 }

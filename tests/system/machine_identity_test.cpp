@@ -8,16 +8,16 @@
 #include <regex>
 #include <string>
 
-#include "log/text.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "support/log_tail.h"
 #include "system/machine_identity_rules.h"
-#include "system/unique_handle.h"
 #include "system/wmi_query.h"
 
 namespace orvek::system {
 namespace {
 
-std::string Narrow(const std::wstring& text) { return log::Utf8FromWide(text); }
+std::string Narrow(const std::wstring& text) { return base::Utf8FromWide(text); }
 
 bool Matches(const std::wstring& text, const char* pattern) {
   return std::regex_match(Narrow(text), std::regex(pattern));
@@ -44,7 +44,7 @@ class BiosValue {
 
  private:
   const wchar_t* name_;
-  UniqueKey key_;
+  base::UniqueKey key_;
 };
 
 DWORD_PTR ProcessAffinity() {
