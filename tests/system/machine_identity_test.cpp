@@ -123,6 +123,17 @@ TEST(WmiTest, LimitCountsValuesInEnumerationOrder) {
   EXPECT_TRUE(GetFirstWMIProperty(L"Win32_Process", L"Name", L"where Name='no such process'").empty());
 }
 
+// Wine knows the command line of the asking process only; every other
+// process's is null.
+TEST(WmiTest, NullValuesAreSkippedAndDoNotCount) {
+  const std::vector<std::wstring> names = GetWMIProperty(L"Win32_Process", L"Name", L"", 0);
+  const std::vector<std::wstring> lines = GetWMIProperty(L"Win32_Process", L"CommandLine", L"", 0);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_LT(lines.size(), names.size());
+  EXPECT_EQ(GetFirstWMIProperty(L"Win32_Process", L"CommandLine", L""), lines[0]);
+  EXPECT_NE(lines[0].find(L"system_win_test"), std::wstring::npos) << Narrow(lines[0]);
+}
+
 TEST(WmiTest, WorksInsideTheCallersApartment) {
   ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
   EXPECT_FALSE(GetBaseBoardManufacturer().empty());
