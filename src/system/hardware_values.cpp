@@ -25,7 +25,7 @@ std::wstring ReadStringValue(HKEY key, const std::wstring& key_path, const wchar
     if (status == ERROR_FILE_NOT_FOUND) return std::wstring();
     if (status != ERROR_SUCCESS) throw base::OsError("RegQueryValueExW", static_cast<std::uint32_t>(status));
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
-      log::LogError(L"registry value is not a string, " + key_path + L"\\" + name);
+      log::LogWarn(L"registry value is not a string, " + key_path + L"\\" + name);
       return std::wstring();
     }
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');

@@ -16,7 +16,7 @@ base::UniqueKey OpenLocalMachineKeyForReading(const std::wstring& subkey);
 
 // The text of the string value `name` of `key` (REG_SZ or REG_EXPAND_SZ, not
 // expanded); empty when there is no such value. A value of another type reads
-// as empty and logs "registry value is not a string, <key_path>\<name>".
+// as empty and logs the warning "registry value is not a string, <key_path>\<name>".
 // Throws base::OsError when the value exists but cannot be read.
 std::wstring ReadStringValue(HKEY key, const std::wstring& key_path, const wchar_t* name);
 

@@ -4,8 +4,10 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "base/automation_values.h"
