@@ -63,7 +63,10 @@ bool IsDirectoryLink(DWORD attributes) {
 RemovalCheck CheckRemovalLocation(const std::wstring& path) {
   if (!IsAbsoluteLocation(path)) return {{}, L"the location is not an absolute path"};
   const std::wstring full = FullPath(path);
-  const DWORD attributes = ::GetFileAttributesW(full.c_str());
+  // Without its final separators: "link\" may report the target instead.
+  std::wstring entry = full;
+  while (entry.size() > 3 && entry.back() == L'\\') entry.pop_back();
+  const DWORD attributes = ::GetFileAttributesW(entry.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return {{}, L"the location is no directory"};
   }
