@@ -27,28 +27,25 @@ std::wstring EnvironmentVariable(const wchar_t* name) {
   }
 }
 
-// The temporary folder is the user's: whatever stands at the backup's name
-// (a file, a symbolic or hard link to something elsewhere, a directory link)
-// is removed as it is, never through it, and the copy only creates a new
-// file, so a link planted in between makes it fail rather than write through.
+// The temporary folder is the user's, and anything may stand at the backup's
+// name: a symbolic or hard link to a file elsewhere above all. The copy goes
+// to a new file of a fresh name (never opened if something is there), which
+// then replaces the entry at the backup's name: a link there is replaced as
+// a name, its target never written.
 void BackUpConfiguration(const std::wstring& location) {
   const std::wstring source = location + L"\\app.cfg";
-  const DWORD source_attributes = ::GetFileAttributesW(source.c_str());
-  if (source_attributes == INVALID_FILE_ATTRIBUTES ||
-      (source_attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+  const DWORD attributes = ::GetFileAttributesW(source.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
     return;
   }
   const std::wstring backup = GetTempDirectory() + L"\\orvekteacher.cfg";
-  const DWORD existing = ::GetFileAttributesW(backup.c_str());
-  if (existing != INVALID_FILE_ATTRIBUTES) {
-    if (existing & FILE_ATTRIBUTE_DIRECTORY) {
-      ::RemoveDirectoryW(backup.c_str());
-    } else {
-      ::SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
-      ::DeleteFileW(backup.c_str());
-    }
+  const std::wstring fresh = backup + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+                             std::to_wstring(::GetTickCount64()) + L".new";
+  if (!::CopyFileW(source.c_str(), fresh.c_str(), TRUE)) return;
+  if (!::MoveFileExW(fresh.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    ::DeleteFileW(fresh.c_str());
   }
-  ::CopyFileW(source.c_str(), backup.c_str(), TRUE);
 }
 
 }  // namespace

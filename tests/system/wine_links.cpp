@@ -52,9 +52,13 @@ std::string UnixPath(const std::wstring& windows_path) {
 }
 
 void MakeSymbolicLink(const std::wstring& link, const std::wstring& target) {
+  // Wine shows a link to a directory as one (0x410), a link to a file as a
+  // plain file.
+  const bool to_directory = (::GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
   RunTool(L"ln", {"-s", UnixPath(target), UnixPath(link)}, [&] {
     const DWORD attributes = ::GetFileAttributesW(link.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (!to_directory || (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
   });
 }
 

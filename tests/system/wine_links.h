@@ -17,8 +17,8 @@ bool RunsUnderWine();
 // The Linux path of a Windows path (the last component need not exist).
 std::string UnixPath(const std::wstring& windows_path);
 
-// Makes `link` a symbolic link to `target` (both Windows paths); fails the
-// calling test when the link is not there afterwards.
+// Makes `link` a symbolic link to `target` (both Windows paths, the target
+// existing); fails the calling test when the link is not there afterwards.
 void MakeSymbolicLink(const std::wstring& link, const std::wstring& target);
 
 // Makes `link` a second name (hard link) of the file `target`.
