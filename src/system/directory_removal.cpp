@@ -6,19 +6,19 @@
 #include "log/logs.h"
 #include "log/text.h"
 #include "system/directories.h"
-#include "system/os_error.h"
 #include "system/removal_rules.h"
 #include "system/unique_handle.h"
 
 namespace orvek::system {
 namespace {
 
+// The absolute form of `path` with "." and ".." resolved; empty on failure.
 std::wstring FullPath(const std::wstring& path) {
   std::wstring full(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
                                        nullptr);
-    if (n == 0) throw OsError("GetFullPathNameW", ::GetLastError());
+    if (n == 0) return {};
     if (n < full.size()) {
       full.resize(n);
       return full;
@@ -63,6 +63,7 @@ bool IsDirectoryLink(DWORD attributes) {
 RemovalCheck CheckRemovalLocation(const std::wstring& path) {
   if (!IsAbsoluteLocation(path)) return {{}, L"the location is not an absolute path"};
   const std::wstring full = FullPath(path);
+  if (full.empty()) return {{}, L"the location cannot be made absolute"};
   // Without its final separators: "link\" may report the target instead.
   std::wstring entry = full;
   while (entry.size() > 3 && entry.back() == L'\\') entry.pop_back();

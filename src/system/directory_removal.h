@@ -31,8 +31,8 @@ struct RemovalCheck {
 // Would DelDir accept `path`, and if not, why. Refuses a path that is not
 // absolute, does not name an existing directory, is itself a link (reparse
 // point), resolves to a drive or share root, or whose final path (after
-// GetFullPathNameW and the links along it) lacks "orvek". Logs nothing and
-// changes nothing; any thread.
+// GetFullPathNameW and the links along it) lacks "orvek". Logs nothing,
+// changes nothing and throws nothing but std::bad_alloc; any thread.
 RemovalCheck CheckRemovalLocation(const std::wstring& path);
 
 // Called by WalkDir for each entry with its full path and attribute word;
