@@ -11,7 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "support/log_tail.h"
 #include "system/previous_installations.h"
 #include "system/registry.h"
@@ -165,7 +166,7 @@ TEST_F(RegisterInstallationTest, OptionsOffRemoveOldShortcutsButKeepTheDriveOneA
   EXPECT_EQ(links.at(L"P:\\" + kLink), client_);
   for (const std::wstring& gone : {desktop_ + L"\\" + kLink, programs_ + L"\\" + kLink,
                                    menu_ + L"\\" + kLink, menu_ + L"\\" + kUninstallLink}) {
-    EXPECT_FALSE(links.at(gone)) << log::Utf8FromWide(gone);
+    EXPECT_FALSE(links.at(gone)) << base::Utf8FromWide(gone);
   }
   EXPECT_TRUE(Exists(menu_));
   EXPECT_EQ(EntryValues(), entry_);
