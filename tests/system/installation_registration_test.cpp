@@ -88,10 +88,8 @@ std::map<std::wstring, std::wstring> EntryValues() {
 class RegisterInstallationTest : public ::testing::Test {
  protected:
   RegisterInstallationTest() {
-    for (const wchar_t* d : {L"desktop", L"programs", L"drive"}) {
-      ::CreateDirectoryW(tree_(d).c_str(), nullptr);
-    }
-    drive_.emplace(L'P', tree_(L"drive"));
+    for (const wchar_t* d : {L"desktop", L"programs"}) ::CreateDirectoryW(tree_(d).c_str(), nullptr);
+    ::DeleteFileW((L"P:\\" + kLink).c_str());
     // Wine's shell writes "Shell Folders" afresh from "User Shell Folders"
     // whenever it makes a link object, so both point into the tree.
     for (const wchar_t* key : {kShellFoldersKey, kUserShellFoldersKey}) {
@@ -111,6 +109,15 @@ class RegisterInstallationTest : public ::testing::Test {
   }
   static constexpr wchar_t kUserShellFoldersKey[] =
       L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  // One drive for the suite: unmapping one costs a second (see ScopedDrive).
+  static void SetUpTestSuite() {
+    drive_tree_ = new test::TestTree;
+    drive_ = new test::ScopedDrive(L'P', (*drive_tree_)());
+  }
+  static void TearDownTestSuite() {
+    delete drive_;
+    delete drive_tree_;
+  }
   static void ClearEntry() {
     if (std::optional<RegistryKey> parent = RegistryKey::Open(
             HKEY_CURRENT_USER, L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall")) {
@@ -153,7 +160,8 @@ class RegisterInstallationTest : public ::testing::Test {
   std::vector<RegistryKey> folders_;
 
  private:
-  std::optional<test::ScopedDrive> drive_;
+  static inline test::TestTree* drive_tree_ = nullptr;
+  static inline test::ScopedDrive* drive_ = nullptr;
   std::vector<std::pair<std::wstring, std::wstring>> old_;
 };
 

@@ -120,6 +120,10 @@ ScopedDrive::ScopedDrive(wchar_t letter, const std::wstring& directory) {
 
 ScopedDrive::~ScopedDrive() {
   RunTool(L"rm", {"-f", device_}, [&] { return !Exists(drive_); });
+  // Wine keeps its table of drives for a second and finds a path's drive by
+  // the identity of its folders: a folder made later with the inode number
+  // of the removed drive root would still be taken for "Q:\".
+  ::Sleep(1100);
 }
 
 }  // namespace orvek::test
