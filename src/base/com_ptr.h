@@ -3,7 +3,6 @@
 // Release or does one too many.
 #pragma once
 
-#include <objbase.h>
 #include <unknwn.h>
 
 #include <utility>
@@ -43,22 +42,6 @@ class ComPtr {
 
  private:
   T* p_ = nullptr;
-};
-
-// Enters the single-threaded COM apartment for the calling thread and leaves
-// it again at the end of the scope, but only when this object entered it (a
-// thread already in another apartment keeps it).
-class ScopedCoInitialize {
- public:
-  ScopedCoInitialize() noexcept : entered_(SUCCEEDED(::CoInitialize(nullptr))) {}
-  ScopedCoInitialize(const ScopedCoInitialize&) = delete;
-  ScopedCoInitialize& operator=(const ScopedCoInitialize&) = delete;
-  ~ScopedCoInitialize() {
-    if (entered_) ::CoUninitialize();
-  }
-
- private:
-  bool entered_;
 };
 
 }  // namespace orvek::base

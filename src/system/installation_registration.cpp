@@ -11,6 +11,7 @@
 #include "log/logs.h"
 #include "base/text.h"
 #include "base/unicode.h"
+#include "base/com_apartment.h"
 #include "base/com_ptr.h"
 #include "system/directories.h"
 #include "base/os_error.h"
