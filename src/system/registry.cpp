@@ -26,8 +26,9 @@ std::optional<RegistryKey> RegistryKey::Create(HKEY root, const std::wstring& pa
 }
 
 std::wstring RegistryKey::ReadString(const std::wstring& name) const {
-  // The value may change between the size query and the read; retry then.
-  for (;;) {
+  // The value may change between the size query and the read; ask again
+  // then, a few times.
+  for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD type = 0;
     DWORD size = 0;
     LONG status = ::RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
@@ -48,6 +49,7 @@ std::wstring RegistryKey::ReadString(const std::wstring& name) const {
     const std::wstring text(buffer.data(), read / sizeof(wchar_t));
     return text.substr(0, text.find(L'\0'));
   }
+  throw base::OsError("RegQueryValueExW", ERROR_MORE_DATA);
 }
 
 void RegistryKey::WriteString(const std::wstring& name, const std::wstring& value) {
