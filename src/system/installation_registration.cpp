@@ -49,12 +49,20 @@ void DeleteIfPresent(const std::wstring& file) {
   if (FileExists(file)) ::DeleteFileW(file.c_str());
 }
 
-void MakeShortcuts(RegistryKey& folders, const std::wstring& dir, const RegistrationRequest& request,
-                   const ComPtr<IShellLinkW>& client, const ComPtr<IShellLinkW>& uninstall) {
+// A value that is not text ends the shortcut work (RegisterInstallation's
+// failure line). A key that cannot be opened reads as empty values: only the
+// drive-root shortcut is made then.
+std::wstring ReadFolder(const std::optional<RegistryKey>& folders, const wchar_t* name) {
+  return folders ? folders->ReadString(name, NonStringValue::kThrow) : std::wstring();
+}
+
+void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring& dir,
+                   const RegistrationRequest& request, const ComPtr<IShellLinkW>& client,
+                   const ComPtr<IShellLinkW>& uninstall) {
   const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
 
   // An empty folder value would put the shortcut at the current drive's root.
-  const std::wstring desktop = folders.ReadString(L"Desktop");
+  const std::wstring desktop = ReadFolder(folders, L"Desktop");
   if (desktop.empty()) {
     log::LogWarn(L"Desktop folder unknown, desktop shortcut skipped");
   } else {
@@ -69,7 +77,7 @@ void MakeShortcuts(RegistryKey& folders, const std::wstring& dir, const Registra
     SaveLink(client, path);
   }
 
-  const std::wstring programs = folders.ReadString(L"Programs");
+  const std::wstring programs = ReadFolder(folders, L"Programs");
   if (programs.empty()) {
     log::LogWarn(L"Programs folder unknown, start-menu shortcuts skipped");
     return;
@@ -106,9 +114,8 @@ void RegisterInstallation(const RegistrationRequest& request) {
     const ComPtr<IShellLinkW> client = MakeLink(dir + L"\\orvekclient.exe", kShortcutName);
     const ComPtr<IShellLinkW> uninstall =
         MakeLink(dir + L"\\uninstall.exe", L"Orvek教师客户端卸载程序");
-    if (std::optional<RegistryKey> folders = RegistryKey::Create(HKEY_CURRENT_USER, kShellFoldersKey)) {
-      MakeShortcuts(*folders, dir, request, client, uninstall);
-    }
+    MakeShortcuts(RegistryKey::Open(HKEY_CURRENT_USER, kShellFoldersKey, RegistryAccess::kRead), dir,
+                  request, client, uninstall);
     WriteUninstallEntry(dir);
   } catch (const std::exception& e) {
     log::LogError(L"create desktop link error, " + base::WideFromUtf8(e.what()));

@@ -120,7 +120,8 @@ class RegisterInstallationTest : public ::testing::Test {
   }
   static void ClearEntry() {
     if (std::optional<RegistryKey> parent = RegistryKey::Open(
-            HKEY_CURRENT_USER, L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall")) {
+            HKEY_CURRENT_USER, L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall",
+            RegistryAccess::kFull)) {
       parent->DeleteKeyTree(L"orvek-teacher");
     }
   }
