@@ -49,11 +49,33 @@ void DeleteIfPresent(const std::wstring& file) {
   if (FileExists(file)) ::DeleteFileW(file.c_str());
 }
 
-// A value that is not text ends the shortcut work (RegisterInstallation's
-// failure line). A key that cannot be opened reads as empty values: only the
-// drive-root shortcut is made then.
-std::wstring ReadFolder(const std::optional<RegistryKey>& folders, const wchar_t* name) {
-  return folders ? folders->ReadString(name, NonStringValue::kThrow) : std::wstring();
+// The user's shell folder `name`, or empty (with one line saying the
+// shortcuts `skipped` are skipped). Any program of the user can change the
+// value while the shortcuts are written with administrator rights: only a
+// drive-absolute value is used, with "." and ".." resolved, never one taken
+// relative to the current directory (the folder the installer was started
+// from). A value that is not text ends the shortcut work (the failure line
+// of RegisterInstallation); a key that cannot be opened reads as empty.
+std::wstring ShellFolder(const std::optional<RegistryKey>& folders, const std::wstring& name,
+                         const std::wstring& skipped) {
+  const std::wstring value =
+      folders ? folders->ReadString(name, NonStringValue::kThrow) : std::wstring();
+  if (value.empty()) {
+    // Joined as it is, it would put the shortcut at the current drive's root.
+    log::LogWarn(name + L" folder unknown, " + skipped);
+    return {};
+  }
+  const std::wstring full = IsDriveAbsolute(value) ? FullPath(value) : std::wstring();
+  if (!IsDriveAbsolute(full)) {
+    log::LogWarn(name + L" folder refused, " + skipped + L", " + value);
+    return {};
+  }
+  return full;
+}
+
+bool IsLink(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring& dir,
@@ -61,11 +83,8 @@ void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring
                    const ComPtr<IShellLinkW>& uninstall) {
   const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
 
-  // An empty folder value would put the shortcut at the current drive's root.
-  const std::wstring desktop = ReadFolder(folders, L"Desktop");
-  if (desktop.empty()) {
-    log::LogWarn(L"Desktop folder unknown, desktop shortcut skipped");
-  } else {
+  if (const std::wstring desktop = ShellFolder(folders, L"Desktop", L"desktop shortcut skipped");
+      !desktop.empty()) {
     const std::wstring path = desktop + L"\\" + link_name;
     DeleteIfPresent(path);
     if (request.add_desktop) SaveLink(client, path);
@@ -77,14 +96,17 @@ void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring
     SaveLink(client, path);
   }
 
-  const std::wstring programs = ReadFolder(folders, L"Programs");
-  if (programs.empty()) {
-    log::LogWarn(L"Programs folder unknown, start-menu shortcuts skipped");
-    return;
-  }
+  const std::wstring programs = ShellFolder(folders, L"Programs", L"start-menu shortcuts skipped");
+  if (programs.empty()) return;
   DeleteIfPresent(programs + L"\\" + link_name);
   const std::wstring menu = programs + L"\\Orvek";
   CreateDirectories(menu);
+  // Anything below Programs is the user's too: a link put in the folder's
+  // place would have the shortcuts deleted and written wherever it points.
+  if (IsLink(menu)) {
+    log::LogWarn(L"start-menu folder is a link, start-menu shortcuts skipped, " + menu);
+    return;
+  }
   const std::wstring client_path = menu + L"\\" + link_name;
   const std::wstring uninstall_path = menu + L"\\卸载" + link_name;
   DeleteIfPresent(client_path);
