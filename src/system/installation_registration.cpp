@@ -51,10 +51,11 @@ void DeleteIfPresent(const std::wstring& file) {
 
 // The user's shell folder `name`, or empty (with one line saying the
 // shortcuts `skipped` are skipped). Any program of the user can change the
-// value while the shortcuts are written with administrator rights: only a
-// drive-absolute value is used, with "." and ".." resolved, never one taken
-// relative to the current directory (the folder the installer was started
-// from). A value that is not text ends the shortcut work (the failure line
+// value while the shortcuts are written with administrator rights: only an
+// absolute value (a drive path, or a share path for redirected folders, as
+// schools use) is used, with "." and ".." resolved, never one taken relative
+// to the current directory (the folder the installer was started from) and
+// never a device path. A value that is not text ends the shortcut work (the failure line
 // of RegisterInstallation); a key that cannot be opened reads as empty.
 std::wstring ShellFolder(const std::optional<RegistryKey>& folders, const std::wstring& name,
                          const std::wstring& skipped) {
@@ -65,8 +66,8 @@ std::wstring ShellFolder(const std::optional<RegistryKey>& folders, const std::w
     log::LogWarn(name + L" folder unknown, " + skipped);
     return {};
   }
-  const std::wstring full = IsDriveAbsolute(value) ? FullPath(value) : std::wstring();
-  if (!IsDriveAbsolute(full)) {
+  const std::wstring full = IsAbsoluteLocation(value) ? FullPath(value) : std::wstring();
+  if (!IsAbsoluteLocation(full)) {
     log::LogWarn(name + L" folder refused, " + skipped + L", " + value);
     return {};
   }
