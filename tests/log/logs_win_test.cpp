@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "log/logs.h"
 #include "log/os.h"
+#include "log/text.h"
 #include "support/child_process.h"
+#include "support/links.h"
 #include "system/unique_handle.h"
 #include "test_files.h"
 
@@ -75,6 +78,74 @@ TEST_F(LogFileSharingTest, SecondProcessCannotOpenTheLogAndRunsOn) {
   const std::string text = test::ReadBytes(LogPath());
   EXPECT_NE(text.find("still first"), std::string::npos);
   EXPECT_EQ(text.find("second process"), std::string::npos);
+}
+
+// A user can put links in the temporary folder where the elevated installer
+// writes its log; what they point at must stay as it was.
+class LogLinkTest : public ::testing::Test {
+ protected:
+  LogLinkTest() {
+    ::SetEnvironmentVariableW(L"TMP", (temp_dir.wstring() + L"\\").c_str());
+    fs::create_directories(temp_dir);
+    fs::create_directories(elsewhere);
+    test::WriteBytes(victim, "precious\r\n");
+  }
+  ~LogLinkTest() override {
+    CloseLog();
+    // Before the folder is removed: removing it must not go through them.
+    if (::GetFileAttributesW(log_dir.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) {
+      test::RemoveLink(log_dir);
+    } else {
+      test::RemoveLink(log_dir / L"teacher-install.log");
+    }
+  }
+
+  void RunLog() {
+    ConfigureLog();
+    LogInfo(L"written");
+    CloseLog();
+  }
+
+  test::TempDir temp;
+  fs::path temp_dir = temp.path() / L"tmp";
+  fs::path log_dir = temp_dir / L"orvek";
+  fs::path elsewhere = temp.path() / L"system";
+  fs::path victim = elsewhere / L"teacher-install.log";
+  test::CurrentDirectory cwd{temp.path()};
+};
+
+TEST_F(LogLinkTest, NoLogThroughALinkInPlaceOfTheLogFolder) {
+  ASSERT_TRUE(test::MakeSymbolicLink(elsewhere, log_dir));
+  RunLog();
+  EXPECT_EQ(test::ReadBytes(victim), "precious\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator()), 1);
+}
+
+TEST_F(LogLinkTest, NoLogThroughASymbolicLinkInPlaceOfTheLogFile) {
+  fs::create_directories(log_dir);
+  ASSERT_TRUE(test::MakeSymbolicLink(victim, log_dir / L"teacher-install.log"));
+  RunLog();
+  EXPECT_EQ(test::ReadBytes(victim), "precious\r\n");
+}
+
+// Append=false would truncate what a hard link shares with its target.
+TEST_F(LogLinkTest, NoLogThroughAHardLinkInPlaceOfTheLogFile) {
+  fs::create_directories(log_dir);
+  ASSERT_TRUE(test::MakeHardLink(victim, log_dir / L"teacher-install.log"));
+  for (const char* append : {"true", "false"}) {
+    test::WriteBytes(temp.path() / "log.properties",
+                     "log4delphi.rootLogger=INFO, a\r\nlog4delphi.appender.a=TFileAppender\r\n"
+                     "log4delphi.appender.a.File=" + Utf8FromWide((log_dir / L"teacher-install.log").wstring()) +
+                         "\r\nlog4delphi.appender.a.Append=" + append +
+                         "\r\nlog4delphi.appender.a.layout=TSimpleLayout\r\n");
+    RunLog();
+    EXPECT_EQ(test::ReadBytes(victim), "precious\r\n") << "Append=" << append;
+  }
+}
+
+TEST_F(LogLinkTest, ARealFolderAndFileStillGetTheLog) {
+  RunLog();
+  EXPECT_NE(test::ReadBytes(log_dir / L"teacher-install.log").find("written"), std::string::npos);
 }
 
 // The body of the second process above; skipped in a normal run.
