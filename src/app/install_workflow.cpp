@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/main_window.h"
+#include "log/failure_boundary.h"
 #include "log/logs.h"
 #include "log/text.h"
 #include "payload/payload_extraction.h"
@@ -66,10 +67,15 @@ void TfrmTeacherMain::btnInstallClick() {
   }
   // The window outlives every worker (it is never freed), so the worker may
   // keep `this`; it changes controls only through the hand-off.
-  std::thread([this] { InstallWorker(); }).detach();
+  std::thread([this] {
+    if (orvek::log::RunGuarded(L"install worker error", [this] { InstallWorker(); })) return;
+    orvek::log::RunGuarded(L"install worker error",
+                           [this] { SyncShowPages(tpInstallFailed, kInstallFailed, true); });
+  }).detach();
 }
 
 void TfrmTeacherMain::InstallWorker() {
+  if (install_worker_hook_) install_worker_hook_();
   const std::wstring dir = InstallDirectory(edtInstallDir->Text());
   if (!CreateInstallDirectory(dir)) {
     SyncShowPages(tpInstallFailed, kBadDirectory, true);
