@@ -72,6 +72,8 @@ TEST_F(LogFileSharingTest, SecondProcessCannotOpenTheLogAndRunsOn) {
   test::ChildProcess child = test::ChildProcess::Start(program, {L"--gtest_filter=LogChildProcess.*"});
   ::SetEnvironmentVariableW(kChildSwitch, nullptr);
   EXPECT_EQ(child.WaitForExit(60000), 0u);
+  // Else the child ran no test at all, and nothing below could fail.
+  EXPECT_TRUE(fs::exists(temp.path() / "child.ran"));
 
   LogInfo(L"still first");
   CloseLog();
@@ -154,6 +156,7 @@ TEST(LogChildProcess, LogsWhileTheParentHoldsTheFile) {
   ConfigureLog();
   LogInfo(L"second process");
   CloseLog();
+  test::WriteBytes("child.ran", "");
 }
 
 }  // namespace
