@@ -8,9 +8,10 @@
 #include <thread>
 
 #include "app/main_window.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "log/failure_boundary.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "payload/payload_extraction.h"
 #include "system/directories.h"
 #include "system/module_path.h"
@@ -32,7 +33,7 @@ constexpr const wchar_t* kRetiredPackage = L"当前版本已停用，请从官�
 
 // Blanks and control characters at both ends, and any trailing backslash.
 std::wstring InstallDirectory(const std::wstring& text) {
-  std::wstring dir(orvek::log::Trim(text));
+  std::wstring dir(orvek::base::Trim(text));
   while (!dir.empty() && dir.back() == L'\\') dir.pop_back();
   return dir;
 }
@@ -101,7 +102,7 @@ void TfrmTeacherMain::InstallWorker() {
     }
     orvek::log::LogInfo(L"install ok.");
   } catch (const std::exception& e) {
-    orvek::log::LogError(L"install failed, " + orvek::log::WideFromUtf8(e.what()));
+    orvek::log::LogError(L"install failed, " + orvek::base::WideFromUtf8(e.what()));
     SyncShowPages(tpInstallFailed, kInstallFailed, true);
   }
 }

@@ -8,16 +8,16 @@
 
 #include "app/dpi_awareness.h"
 #include "app/skin_strings.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "log/failure_boundary.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "payload/installer_file.h"
 #include "payload/private_temp_folder.h"
 #include "system/disk_space.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
 #include "system/system_library.h"
-#include "system/unique_handle.h"
 
 namespace orvek::app {
 namespace {
@@ -81,7 +81,7 @@ std::unique_ptr<SkinControl> MakeFillPanel(const wchar_t* name, const TfrmTeache
 
 // The product logo, drawn rather than stored: an open book on a white disc.
 void DrawLogo(HDC dc, const RECT& r) {
-  using orvek::system::UniqueGdiObject;
+  using orvek::base::UniqueGdiObject;
   const int w = r.right - r.left, h = r.bottom - r.top;
   const auto at = [&](int x, int y) { return POINT{r.left + x * w / 80, r.top + y * h / 80}; };
   UniqueGdiObject white(::CreateSolidBrush(kWhite));
@@ -325,7 +325,7 @@ void TfrmTeacherMain::FormCreate() {
         orvek::payload::ReadPackageVersion(orvek::system::GetModulePath()));
   } catch (const std::exception& e) {
     // As a failure in a creation handler: said in a box, the window still comes up.
-    ::MessageBoxW(hwnd_, orvek::log::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR);
+    ::MessageBoxW(hwnd_, orvek::base::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR);
   }
   lblVersion->SetText(L"版本：" + FVersion);
   lblInfo->SetText(L"磁盘剩余空间：" +

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "log/text.h"
+#include "base/text.h"
 
 namespace orvek::log {
 namespace {
@@ -16,9 +16,9 @@ bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' &&
 bool IsDeviceName(std::wstring_view name) {
   const std::wstring_view base = name.substr(0, name.find(L'.'));
   for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
-    if (SameText(base, device)) return true;
+    if (base::SameText(base, device)) return true;
   }
-  return base.size() == 4 && (SameText(base.substr(0, 3), L"COM") || SameText(base.substr(0, 3), L"LPT")) &&
+  return base.size() == 4 && (base::SameText(base.substr(0, 3), L"COM") || base::SameText(base.substr(0, 3), L"LPT")) &&
          base[3] >= L'1' && base[3] <= L'9';
 }
 
@@ -69,7 +69,7 @@ bool IsFileDirectlyInFolder(std::wstring_view path, std::wstring_view folder) {
   const std::optional<std::vector<std::wstring>> dir = Components(folder);
   if (!file || !dir || file->size() != dir->size() + 1) return false;
   return std::equal(dir->begin(), dir->end(), file->begin(),
-                    [](const std::wstring& a, const std::wstring& b) { return SameText(a, b); });
+                    [](const std::wstring& a, const std::wstring& b) { return base::SameText(a, b); });
 }
 
 }  // namespace orvek::log

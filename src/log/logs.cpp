@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/unicode.h"
 #include "log/builtin_configuration.h"
 #include "log/failure_boundary.h"
 #include "log/internal_log.h"
@@ -11,7 +12,6 @@
 #include "log/logger.h"
 #include "log/os.h"
 #include "log/property_configurator.h"
-#include "log/text.h"
 
 namespace orvek::log {
 namespace {
@@ -109,7 +109,7 @@ void LogException(std::wstring_view text, const std::exception& /*failure*/) noe
 
 void LogFailure(std::wstring_view where, const char* message) noexcept {
   try {
-    LogError(std::wstring(where) + L", " + (message != nullptr ? WideFromUtf8(message) : L"unknown failure"));
+    LogError(std::wstring(where) + L", " + (message != nullptr ? base::WideFromUtf8(message) : L"unknown failure"));
   } catch (...) {
   }
 }

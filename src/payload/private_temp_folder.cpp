@@ -8,11 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/hex.h"
+#include "base/system_message.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "payload/seven_zip_reader.h"
 #include "system/temp_directory.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 namespace {
@@ -21,37 +23,15 @@ namespace {
 // Administrators, inherited by the files created inside.
 constexpr wchar_t kFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-class LocalMemory {
- public:
-  ~LocalMemory() {
-    if (p_) ::LocalFree(p_);
-  }
-  PSECURITY_DESCRIPTOR* put() noexcept { return &p_; }
-  PSECURITY_DESCRIPTOR get() const noexcept { return p_; }
-
- private:
-  PSECURITY_DESCRIPTOR p_ = nullptr;
-};
-
 constexpr wchar_t kPrefix[] = L"orvek-";
-
-std::wstring Hex(unsigned long long value) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return text;
-}
 
 }  // namespace
 
 PrivateTempFolder::PrivateTempFolder() {
-  LocalMemory descriptor;
+  base::UniqueLocalMemory descriptor;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSddl, SDDL_REVISION_1,
                                                               descriptor.put(), nullptr)) {
-    throw SevenZipError(SystemMessage(::GetLastError()));
+    throw SevenZipError(base::SystemMessageUtf8(::GetLastError()));
   }
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
 
@@ -61,20 +41,21 @@ PrivateTempFolder::PrivateTempFolder() {
     const unsigned long long unique =
         (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^ ::GetTickCount64() ^
         (static_cast<unsigned long long>(counter++) << 48);
-    std::wstring candidate = temp + kPrefix + Hex(unique);
+    std::wstring candidate =
+        temp + kPrefix + base::WideFromUtf8(base::Hex(unique, 1, base::HexCase::kLower));
     if (::CreateDirectoryW(candidate.c_str(), &attributes)) {
       path_ = std::move(candidate);
       return;
     }
     const DWORD error = ::GetLastError();
-    if (error != ERROR_ALREADY_EXISTS || attempt >= 100) throw SevenZipError(SystemMessage(error));
+    if (error != ERROR_ALREADY_EXISTS || attempt >= 100) throw SevenZipError(base::SystemMessageUtf8(error));
   }
 }
 
 PrivateTempFolder::~PrivateTempFolder() {
   WIN32_FIND_DATAW found{};
-  system::UniqueFindHandle search =
-      system::MakeUniqueFindHandle(::FindFirstFileW((path_ + L"\\*").c_str(), &found));
+  base::UniqueFindHandle search =
+      base::MakeUniqueFindHandle(::FindFirstFileW((path_ + L"\\*").c_str(), &found));
   if (search) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -104,25 +85,24 @@ bool IsPrivateTempFolderName(std::wstring_view name) {
 // The folder's DACL in SDDL form; empty when it cannot be read.
 std::wstring DaclText(HANDLE folder) {
   PACL dacl = nullptr;
-  LocalMemory descriptor;
+  base::UniqueLocalMemory descriptor;
   if (::GetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
                         descriptor.put()) != ERROR_SUCCESS) {
     return {};
   }
-  wchar_t* text = nullptr;
+  base::UniqueLocalMemory text;
   if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1,
-                                                              DACL_SECURITY_INFORMATION, &text, nullptr)) {
+                                                              DACL_SECURITY_INFORMATION,
+                                                              reinterpret_cast<LPWSTR*>(text.put()), nullptr)) {
     return {};
   }
-  std::wstring result(text);
-  ::LocalFree(text);
-  return result;
+  return std::wstring(static_cast<const wchar_t*>(text.get()));
 }
 
-system::UniqueHandle OpenFolderItself(const std::wstring& path) {
+base::UniqueHandle OpenFolderItself(const std::wstring& path) {
   // Not shareable for delete: while it is held, nobody can rename it and put
   // a link in its place.
-  return system::MakeUniqueHandle(::CreateFileW(
+  return base::MakeUniqueHandle(::CreateFileW(
       path.c_str(), FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
@@ -132,7 +112,7 @@ system::UniqueHandle OpenFolderItself(const std::wstring& path) {
 // reports a made-up, unprotected default for every folder.
 bool PlatformKeepsFolderSecurity() {
   PrivateTempFolder probe;
-  system::UniqueHandle folder = OpenFolderItself(probe.path());
+  base::UniqueHandle folder = OpenFolderItself(probe.path());
   return folder && DaclText(folder.get()) == kFolderSddl;
 }
 
@@ -144,12 +124,12 @@ bool IsRealDirectory(HANDLE folder) {
 
 void RemoveStaleFolder(const std::wstring& path, bool check_security) {
   {
-    system::UniqueHandle folder = OpenFolderItself(path);
+    base::UniqueHandle folder = OpenFolderItself(path);
     if (!folder || !IsRealDirectory(folder.get())) return;
     if (check_security && DaclText(folder.get()) != kFolderSddl) return;
     WIN32_FIND_DATAW found{};
-    system::UniqueFindHandle search =
-        system::MakeUniqueFindHandle(::FindFirstFileW((path + L"\\*").c_str(), &found));
+    base::UniqueFindHandle search =
+        base::MakeUniqueFindHandle(::FindFirstFileW((path + L"\\*").c_str(), &found));
     if (search) {
       do {
         const std::wstring name = found.cFileName;
@@ -176,8 +156,8 @@ void RemoveStalePrivateTempFolders() noexcept {
     const std::wstring temp = system::GetTempDirectory();
     std::vector<std::wstring> stale;
     WIN32_FIND_DATAW found{};
-    system::UniqueFindHandle search =
-        system::MakeUniqueFindHandle(::FindFirstFileW((temp + kPrefix + L"*").c_str(), &found));
+    base::UniqueFindHandle search =
+        base::MakeUniqueFindHandle(::FindFirstFileW((temp + kPrefix + L"*").c_str(), &found));
     if (!search) return;
     do {
       const DWORD attributes = found.dwFileAttributes;
@@ -191,7 +171,7 @@ void RemoveStalePrivateTempFolders() noexcept {
     const bool check_security = PlatformKeepsFolderSecurity();
     for (const std::wstring& path : stale) RemoveStaleFolder(path, check_security);
   } catch (const std::exception& e) {
-    log::LogError(L"remove stale tmp folders error, " + log::WideFromUtf8(e.what()));
+    log::LogError(L"remove stale tmp folders error, " + base::WideFromUtf8(e.what()));
   } catch (...) {
   }
 }

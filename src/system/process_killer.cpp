@@ -5,18 +5,18 @@
 
 #include <exception>
 
+#include "base/os_error.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
-#include "system/os_error.h"
 #include "system/process_match.h"
 #include "system/system_library.h"
-#include "system/unique_handle.h"
 
 namespace orvek::system {
 
 std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name) {
   const DWORD own_pid = ::GetCurrentProcessId();
-  UniqueHandle snapshot = MakeUniqueHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) throw OsError("CreateToolhelp32Snapshot", ::GetLastError());
+  base::UniqueHandle snapshot = base::MakeUniqueHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) throw base::OsError("CreateToolhelp32Snapshot", ::GetLastError());
 
   std::vector<DWORD> pids;
   PROCESSENTRY32W entry{};
@@ -37,7 +37,7 @@ void KillProcessByName(const std::wstring& image_name) {
     // .cmd, .com) from the installer's folder or the current directory, a
     // Downloads folder, and run it elevated.
     const std::wstring taskkill = SystemFolderPath(L"taskkill.exe");
-    if (taskkill.empty()) throw OsError("GetSystemDirectoryW", ::GetLastError());
+    if (taskkill.empty()) throw base::OsError("GetSystemDirectoryW", ::GetLastError());
     for (const DWORD pid : pids) {
       const std::wstring parameters = TaskkillParameters(pid);
       // Fire and forget: whether taskkill starts or succeeds is not examined.

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/unicode.h"
 #include "log/os.h"
-#include "log/text.h"
 #include "test_files.h"
 
 #ifdef _WIN32
@@ -63,7 +63,7 @@ class LogUnitTest : public ::testing::Test {
                          "log4delphi.appender.roll=TRollingFileAppender\r\n"
                          "log4delphi.appender.roll.MaxFileSize=" + max_size + "\r\n"
                          "log4delphi.appender.roll.MaxBackupIndex=" + std::to_string(backups) + "\r\n"
-                         "log4delphi.appender.roll.File=" + Utf8FromWide((LogDir() / "roll.log").wstring()) + "\r\n"
+                         "log4delphi.appender.roll.File=" + base::Utf8FromWide((LogDir() / "roll.log").wstring()) + "\r\n"
                          "log4delphi.appender.roll.Append=true\r\n"
                          "log4delphi.appender.roll.layout=TPatternLayout\r\n"
                          "log4delphi.appender.roll.layout.Pattern=[%5p] %m%n\r\n");
@@ -163,8 +163,8 @@ TEST_F(LogUnitTest, LogPropertiesRollIntoNumberedBackups) {
 TEST_F(LogUnitTest, LogPropertiesCannotPointTheLogOutsideTheLogFolder) {
   const fs::path victim = dir.path() / "victim.txt";
   test::WriteBytes(victim, "precious\r\n");
-  const std::string inside_then_out = Utf8FromWide((LogDir() / ".." / "victim.txt").wstring());
-  for (const std::string& file : {Utf8FromWide(victim.wstring()), inside_then_out, std::string("victim.txt")}) {
+  const std::string inside_then_out = base::Utf8FromWide((LogDir() / ".." / "victim.txt").wstring());
+  for (const std::string& file : {base::Utf8FromWide(victim.wstring()), inside_then_out, std::string("victim.txt")}) {
     test::WriteBytes(dir.path() / "log.properties",
                      "log4delphi.debug=true\r\n"
                      "log4delphi.rootLogger=WARN, a\r\n"
@@ -248,7 +248,7 @@ TEST_F(LogUnitTest, LogHeldOpenForWritingElsewhereLeavesTheLogSilent) {
 #endif
   EXPECT_EQ(test::ReadBytes(LogDir() / "roll.log"), "theirs\r\n");
   const std::string trace = test::ReadBytes(dir.path() / "log4delphi.log");
-  const std::string properties = Utf8FromWide(CurrentDirectory() + L"log.properties");
+  const std::string properties = base::Utf8FromWide(CurrentDirectory() + L"log.properties");
   EXPECT_NE(trace.find("ERROR: Could not read configuration file [" + properties + "] Cannot open file"),
             std::string::npos)
       << trace;

@@ -8,12 +8,12 @@
 #include <iterator>
 #include <string>
 
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
 #include "log/os.h"
-#include "log/text.h"
 #include "support/child_process.h"
 #include "support/links.h"
-#include "system/unique_handle.h"
 #include "test_files.h"
 
 namespace orvek::log {
@@ -30,9 +30,9 @@ class LogFileSharingTest : public ::testing::Test {
 
   std::wstring LogPath() const { return (dir / L"orvek" / L"teacher-install.log").wstring(); }
 
-  static system::UniqueHandle Open(const std::wstring& path, DWORD access) {
-    return system::MakeUniqueHandle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  static base::UniqueHandle Open(const std::wstring& path, DWORD access) {
+    return base::MakeUniqueHandle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 
   test::TempDir temp;
@@ -137,7 +137,7 @@ TEST_F(LogLinkTest, NoLogThroughAHardLinkInPlaceOfTheLogFile) {
   for (const char* append : {"true", "false"}) {
     test::WriteBytes(temp.path() / "log.properties",
                      "log4delphi.rootLogger=INFO, a\r\nlog4delphi.appender.a=TFileAppender\r\n"
-                     "log4delphi.appender.a.File=" + Utf8FromWide((log_dir / L"teacher-install.log").wstring()) +
+                     "log4delphi.appender.a.File=" + base::Utf8FromWide((log_dir / L"teacher-install.log").wstring()) +
                          "\r\nlog4delphi.appender.a.Append=" + append +
                          "\r\nlog4delphi.appender.a.layout=TSimpleLayout\r\n");
     RunLog();

@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "helper_process.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
 #include "system/process_killer.h"
-#include "system/unique_handle.h"
 
 namespace {
 
@@ -48,8 +48,8 @@ int WaitToBeKilled() {
 
 int HoldMutex(const std::wstring& name, const std::wstring& ready_event) {
   orvek::system::MutexExists(name, false);
-  const orvek::system::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
-                                                       ready_event.c_str()));
+  const orvek::base::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
+                                                     ready_event.c_str()));
   if (!ready || !::SetEvent(ready.get())) return kUsage;
   return WaitToBeKilled();
 }
@@ -67,7 +67,7 @@ int KillOwnName(DWORD victim) {
 bool RunsAsPlantedCopy() {
   const std::wstring self = orvek::system::GetModulePath();
   if (self.ends_with(orvek::test::kChildImageName)) return false;
-  orvek::system::UniqueHandle marker(::CreateFileW((self + L".ran").c_str(), GENERIC_WRITE, 0, nullptr,
+  orvek::base::UniqueHandle marker(::CreateFileW((self + L".ran").c_str(), GENERIC_WRITE, 0, nullptr,
                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   return true;
 }
