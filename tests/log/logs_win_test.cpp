@@ -13,7 +13,7 @@
 #include "log/logs.h"
 #include "log/os.h"
 #include "support/child_process.h"
-#include "support/links.h"
+#include "support/wine_links.h"
 #include "test_files.h"
 
 namespace orvek::log {
@@ -23,9 +23,26 @@ namespace fs = test::fs;
 
 constexpr wchar_t kChildSwitch[] = L"ORVEK_LOG_TEST_CHILD";
 
+// Points the system's temporary directory (TMP) at `dir` while it lives,
+// then puts the program's own back for the tests that follow.
+class ScopedTempDirectory {
+ public:
+  explicit ScopedTempDirectory(const fs::path& dir) {
+    wchar_t previous[MAX_PATH + 1] = {};
+    const DWORD n = ::GetEnvironmentVariableW(L"TMP", previous, MAX_PATH + 1);
+    had_ = n > 0 && n <= MAX_PATH;
+    previous_.assign(previous, had_ ? n : 0);
+    ::SetEnvironmentVariableW(L"TMP", (dir.wstring() + L"\\").c_str());
+  }
+  ~ScopedTempDirectory() { ::SetEnvironmentVariableW(L"TMP", had_ ? previous_.c_str() : nullptr); }
+
+ private:
+  bool had_ = false;
+  std::wstring previous_;
+};
+
 class LogFileSharingTest : public ::testing::Test {
  protected:
-  LogFileSharingTest() { ::SetEnvironmentVariableW(L"TMP", (dir.wstring() + L"\\").c_str()); }
   ~LogFileSharingTest() override { CloseLog(); }
 
   std::wstring LogPath() const { return (dir / L"orvek" / L"teacher-install.log").wstring(); }
@@ -37,6 +54,7 @@ class LogFileSharingTest : public ::testing::Test {
 
   test::TempDir temp;
   fs::path dir = temp.path() / L"\u65e5\u5fd7 \u00e9";  // outside most ANSI code pages
+  ScopedTempDirectory temp_variable{dir};
   test::CurrentDirectory cwd{temp.path()};
 };
 
@@ -87,20 +105,11 @@ TEST_F(LogFileSharingTest, SecondProcessCannotOpenTheLogAndRunsOn) {
 class LogLinkTest : public ::testing::Test {
  protected:
   LogLinkTest() {
-    ::SetEnvironmentVariableW(L"TMP", (temp_dir.wstring() + L"\\").c_str());
     fs::create_directories(temp_dir);
     fs::create_directories(elsewhere);
     test::WriteBytes(victim, "precious\r\n");
   }
-  ~LogLinkTest() override {
-    CloseLog();
-    // Before the folder is removed: removing it must not go through them.
-    if (::GetFileAttributesW(log_dir.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) {
-      test::RemoveLink(log_dir);
-    } else {
-      test::RemoveLink(log_dir / L"teacher-install.log");
-    }
-  }
+  ~LogLinkTest() override { CloseLog(); }
 
   void RunLog() {
     ConfigureLog();
@@ -108,16 +117,18 @@ class LogLinkTest : public ::testing::Test {
     CloseLog();
   }
 
-  test::TempDir temp;
-  fs::path temp_dir = temp.path() / L"tmp";
+  // Removed by a tool that never follows a link out of it.
+  test::TestTree tree;
+  fs::path temp_dir = fs::path(tree(L"tmp"));
   fs::path log_dir = temp_dir / L"orvek";
-  fs::path elsewhere = temp.path() / L"system";
+  fs::path elsewhere = fs::path(tree(L"system"));
   fs::path victim = elsewhere / L"teacher-install.log";
-  test::CurrentDirectory cwd{temp.path()};
+  ScopedTempDirectory temp_variable{temp_dir};
+  test::CurrentDirectory cwd{fs::path(tree())};
 };
 
 TEST_F(LogLinkTest, NoLogThroughALinkInPlaceOfTheLogFolder) {
-  ASSERT_TRUE(test::MakeSymbolicLink(elsewhere, log_dir));
+  ASSERT_NO_FATAL_FAILURE(test::MakeSymbolicLink(log_dir.wstring(), elsewhere.wstring()));
   RunLog();
   EXPECT_EQ(test::ReadBytes(victim), "precious\r\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator()), 1);
@@ -125,7 +136,7 @@ TEST_F(LogLinkTest, NoLogThroughALinkInPlaceOfTheLogFolder) {
 
 TEST_F(LogLinkTest, NoLogThroughASymbolicLinkInPlaceOfTheLogFile) {
   fs::create_directories(log_dir);
-  ASSERT_TRUE(test::MakeSymbolicLink(victim, log_dir / L"teacher-install.log"));
+  ASSERT_NO_FATAL_FAILURE(test::MakeSymbolicLink((log_dir / L"teacher-install.log").wstring(), victim.wstring()));
   RunLog();
   EXPECT_EQ(test::ReadBytes(victim), "precious\r\n");
 }
@@ -133,9 +144,9 @@ TEST_F(LogLinkTest, NoLogThroughASymbolicLinkInPlaceOfTheLogFile) {
 // Append=false would truncate what a hard link shares with its target.
 TEST_F(LogLinkTest, NoLogThroughAHardLinkInPlaceOfTheLogFile) {
   fs::create_directories(log_dir);
-  ASSERT_TRUE(test::MakeHardLink(victim, log_dir / L"teacher-install.log"));
+  ASSERT_NO_FATAL_FAILURE(test::MakeHardLink((log_dir / L"teacher-install.log").wstring(), victim.wstring()));
   for (const char* append : {"true", "false"}) {
-    test::WriteBytes(temp.path() / "log.properties",
+    test::WriteBytes(fs::path(tree(L"log.properties")),
                      "log4delphi.rootLogger=INFO, a\r\nlog4delphi.appender.a=TFileAppender\r\n"
                      "log4delphi.appender.a.File=" + base::Utf8FromWide((log_dir / L"teacher-install.log").wstring()) +
                          "\r\nlog4delphi.appender.a.Append=" + append +

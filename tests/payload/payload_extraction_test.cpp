@@ -15,14 +15,13 @@
 
 #include "base/unicode.h"
 #include "base/unique_handle.h"
-#include "support/child_process.h"
-#include "support/links.h"
-#include "support/log_tail.h"
 #include "payload/private_temp_folder.h"
-#include "system/temp_directory.h"
 #include "payload_test_files.h"
+#include "support/child_process.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
+#include "support/wine_links.h"
+#include "system/temp_directory.h"
 
 namespace orvek::payload {
 namespace {
@@ -233,7 +232,7 @@ TEST(PrivateTempFolder, FoldersLeftByEndedRunsAreRemovedLookAlikesStay) {
   fs::create_directories(elsewhere);
   test::WriteBytes(elsewhere / L"7z.dll", "theirs");
   const fs::path link = temp / L"orvek-abcdef0123";
-  ASSERT_TRUE(test::MakeSymbolicLink(elsewhere, link));
+  ASSERT_NO_FATAL_FAILURE(test::MakeSymbolicLink(link.wstring(), elsewhere.wstring()));
   const fs::path other_name = temp / L"orvek-notours";
   fs::create_directories(other_name);
   test::WriteBytes(other_name / L"7z.dll", "theirs");
@@ -244,7 +243,7 @@ TEST(PrivateTempFolder, FoldersLeftByEndedRunsAreRemovedLookAlikesStay) {
   EXPECT_TRUE(::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) << "the link was removed";
   EXPECT_EQ(test::ReadBytes(elsewhere / L"7z.dll"), "theirs");
   EXPECT_EQ(test::ReadBytes(other_name / L"7z.dll"), "theirs");
-  test::RemoveLink(link);
+  test::RemoveLink(link.wstring());
   fs::remove_all(other_name);
 }
 
