@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "base/text.h"
 #include "base/unicode.h"
+#include "log/failure_boundary.h"
 #include "log/logs.h"
 #include "payload/payload_extraction.h"
 #include "system/directories.h"
@@ -67,10 +68,15 @@ void TfrmTeacherMain::btnInstallClick() {
   }
   // The window outlives every worker (it is never freed), so the worker may
   // keep `this`; it changes controls only through the hand-off.
-  std::thread([this] { InstallWorker(); }).detach();
+  std::thread([this] {
+    if (orvek::log::RunGuarded(L"install worker error", [this] { InstallWorker(); })) return;
+    orvek::log::RunGuarded(L"install worker error",
+                           [this] { SyncShowPages(tpInstallFailed, kInstallFailed, true); });
+  }).detach();
 }
 
 void TfrmTeacherMain::InstallWorker() {
+  if (install_worker_hook_) install_worker_hook_();
   const std::wstring dir = InstallDirectory(edtInstallDir->Text());
   if (!CreateInstallDirectory(dir)) {
     SyncShowPages(tpInstallFailed, kBadDirectory, true);

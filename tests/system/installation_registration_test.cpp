@@ -16,7 +16,7 @@
 #include "support/log_tail.h"
 #include "system/previous_installations.h"
 #include "system/registry.h"
-#include "wine_links.h"
+#include "support/wine_links.h"
 
 namespace orvek::system {
 namespace {

@@ -11,7 +11,7 @@
 #include "support/log_tail.h"
 #include "system/registry.h"
 #include "system/temp_directory.h"
-#include "wine_links.h"
+#include "support/wine_links.h"
 
 namespace orvek::system {
 namespace {
