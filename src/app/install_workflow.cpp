@@ -8,8 +8,10 @@
 #include <thread>
 
 #include "app/main_window.h"
+#include "base/text.h"
+#include "base/unicode.h"
+#include "log/failure_boundary.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "payload/payload_extraction.h"
 #include "system/directories.h"
 #include "system/module_path.h"
@@ -31,7 +33,7 @@ constexpr const wchar_t* kRetiredPackage = L"当前版本已停用，请从官�
 
 // Blanks and control characters at both ends, and any trailing backslash.
 std::wstring InstallDirectory(const std::wstring& text) {
-  std::wstring dir(orvek::log::Trim(text));
+  std::wstring dir(orvek::base::Trim(text));
   while (!dir.empty() && dir.back() == L'\\') dir.pop_back();
   return dir;
 }
@@ -66,10 +68,15 @@ void TfrmTeacherMain::btnInstallClick() {
   }
   // The window outlives every worker (it is never freed), so the worker may
   // keep `this`; it changes controls only through the hand-off.
-  std::thread([this] { InstallWorker(); }).detach();
+  std::thread([this] {
+    if (orvek::log::RunGuarded(L"install worker error", [this] { InstallWorker(); })) return;
+    orvek::log::RunGuarded(L"install worker error",
+                           [this] { SyncShowPages(tpInstallFailed, kInstallFailed, true); });
+  }).detach();
 }
 
 void TfrmTeacherMain::InstallWorker() {
+  if (install_worker_hook_) install_worker_hook_();
   const std::wstring dir = InstallDirectory(edtInstallDir->Text());
   if (!CreateInstallDirectory(dir)) {
     SyncShowPages(tpInstallFailed, kBadDirectory, true);
@@ -95,7 +102,7 @@ void TfrmTeacherMain::InstallWorker() {
     }
     orvek::log::LogInfo(L"install ok.");
   } catch (const std::exception& e) {
-    orvek::log::LogError(L"install failed, " + orvek::log::WideFromUtf8(e.what()));
+    orvek::log::LogError(L"install failed, " + orvek::base::WideFromUtf8(e.what()));
     SyncShowPages(tpInstallFailed, kInstallFailed, true);
   }
 }

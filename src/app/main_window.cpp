@@ -8,13 +8,16 @@
 
 #include "app/dpi_awareness.h"
 #include "app/skin_strings.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
+#include "log/failure_boundary.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "payload/installer_file.h"
+#include "payload/private_temp_folder.h"
 #include "system/disk_space.h"
 #include "system/module_path.h"
+#include "system/mutex_probe.h"
 #include "system/system_library.h"
-#include "system/unique_handle.h"
 
 namespace orvek::app {
 namespace {
@@ -28,6 +31,7 @@ using orvek::skin::TextAlign;
 // The maker's web site; pages below it are joined to this.
 
 constexpr const wchar_t* kLabelFont = L"Microsoft YaHei UI";
+constexpr const wchar_t* kInstallerMutex = L"#OrvekTeacherInstall";
 const auto kTextGrey = MakeColour(0x33, 0x33, 0x33);
 const auto kErrorRed = MakeColour(0xFF, 0x56, 0x56);
 const auto kLinkBlue = MakeColour(0x69, 0x94, 0xFF);
@@ -77,7 +81,7 @@ std::unique_ptr<SkinControl> MakeFillPanel(const wchar_t* name, const TfrmTeache
 
 // The product logo, drawn rather than stored: an open book on a white disc.
 void DrawLogo(HDC dc, const RECT& r) {
-  using orvek::system::UniqueGdiObject;
+  using orvek::base::UniqueGdiObject;
   const int w = r.right - r.left, h = r.bottom - r.top;
   const auto at = [&](int x, int y) { return POINT{r.left + x * w / 80, r.top + y * h / 80}; };
   UniqueGdiObject white(::CreateSolidBrush(kWhite));
@@ -311,13 +315,17 @@ std::wstring FreeSpaceText(double gb) {
 }  // namespace
 
 void TfrmTeacherMain::FormCreate() {
+  // Claims "#OrvekTeacherInstall" until the process ends. Only the one
+  // installer that holds it may clear what earlier runs left behind: another
+  // running installer's folder is still in use.
+  if (!orvek::system::MutexExists(kInstallerMutex, false)) orvek::payload::RemoveStalePrivateTempFolders();
   edtInstallDir->SetText(DefaultInstallDirectory());
   try {
     FVersion = orvek::payload::PackageVersionText(
         orvek::payload::ReadPackageVersion(orvek::system::GetModulePath()));
   } catch (const std::exception& e) {
     // As a failure in a creation handler: said in a box, the window still comes up.
-    ::MessageBoxW(hwnd_, orvek::log::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR);
+    ::MessageBoxW(hwnd_, orvek::base::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR);
   }
   lblVersion->SetText(L"版本：" + FVersion);
   lblInfo->SetText(L"磁盘剩余空间：" +
@@ -463,7 +471,11 @@ void TfrmTeacherMain::pnlLicenseClick() {
 LRESULT CALLBACK TfrmTeacherMain::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   auto* self = reinterpret_cast<TfrmTeacherMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return ::DefWindowProcW(hwnd, msg, wparam, lparam);
-  return self->HandleMessage(hwnd, msg, wparam, lparam);
+  LRESULT result = 0;
+  if (!orvek::log::RunGuarded(L"window message error", [&] { result = self->HandleMessage(hwnd, msg, wparam, lparam); })) {
+    result = 0;
+  }
+  return result;
 }
 
 LRESULT TfrmTeacherMain::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {

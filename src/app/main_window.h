@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,6 +52,10 @@ class TfrmTeacherMain {
   bool PostShowProgress(int percent);
   // For workers that outlive the window: hold this rather than the window.
   std::shared_ptr<UiHandoff> Handoff() const { return handoff_; }
+
+  // Runs first on every install worker thread; tests make it throw to reach
+  // the worker's failure boundary. Set before the install button is pressed.
+  void SetInstallWorkerHookForTesting(std::function<void()> hook) { install_worker_hook_ = std::move(hook); }
 
   void FormCreate();
   void FormShow();
@@ -109,6 +114,7 @@ class TfrmTeacherMain {
   std::shared_ptr<UiHandoff> handoff_;
   HWND hints_ = nullptr;     // tooltip window, owned by (and destroyed with) hwnd_
   int rolled_up_from_ = 0;  // height before a roll-up, 0 when not rolled up
+  std::function<void()> install_worker_hook_;
 };
 
 }  // namespace orvek::app

@@ -5,17 +5,18 @@
 
 #include <exception>
 
+#include "base/os_error.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
-#include "system/os_error.h"
 #include "system/process_match.h"
-#include "system/unique_handle.h"
+#include "system/system_library.h"
 
 namespace orvek::system {
 
 std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name) {
   const DWORD own_pid = ::GetCurrentProcessId();
-  UniqueHandle snapshot = MakeUniqueHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) throw OsError("CreateToolhelp32Snapshot", ::GetLastError());
+  base::UniqueHandle snapshot = base::MakeUniqueHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) throw base::OsError("CreateToolhelp32Snapshot", ::GetLastError());
 
   std::vector<DWORD> pids;
   PROCESSENTRY32W entry{};
@@ -30,10 +31,17 @@ std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name) {
 
 void KillProcessByName(const std::wstring& image_name) {
   try {
-    for (const DWORD pid : FindProcessIdsByName(image_name)) {
+    const std::vector<DWORD> pids = FindProcessIdsByName(image_name);
+    if (pids.empty()) return;
+    // Never the bare name: the shell would take a "taskkill.exe" (or .bat,
+    // .cmd, .com) from the installer's folder or the current directory, a
+    // Downloads folder, and run it elevated.
+    const std::wstring taskkill = SystemFolderPath(L"taskkill.exe");
+    if (taskkill.empty()) throw base::OsError("GetSystemDirectoryW", ::GetLastError());
+    for (const DWORD pid : pids) {
       const std::wstring parameters = TaskkillParameters(pid);
       // Fire and forget: whether taskkill starts or succeeds is not examined.
-      ::ShellExecuteW(nullptr, L"open", L"taskkill", parameters.c_str(), nullptr, SW_HIDE);
+      ::ShellExecuteW(nullptr, L"open", taskkill.c_str(), parameters.c_str(), nullptr, SW_HIDE);
     }
   } catch (const std::exception& e) {
     log::LogException(L"kill task error, ", e);

@@ -1,6 +1,7 @@
 // A whole installation from a packed installer, driven the way a person uses
 // the window: press "立即安装", wait for the finished page, press "安装完成".
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,22 @@ std::string WaitForOutcome(const LogTail& log, DWORD timeout_ms) {
   return "timeout: " + log.Appended();
 }
 
+// A private folder as a run ended during its extraction leaves it: the
+// installer's name pattern and protected permissions, a payload copy inside.
+fs::path LeaveStalePrivateFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  const fs::path folder = fs::path(temp) / L"orvek-5eedf01d";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                         &descriptor, nullptr);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  ::CreateDirectoryW(folder.c_str(), &attributes);
+  ::LocalFree(descriptor);
+  std::ofstream(folder / L"orvekteacher-tmp.zip") << "payload copy";
+  return folder;
+}
+
 fs::path DefaultTarget() {
   wchar_t folder[MAX_PATH] = {};
   ::GetEnvironmentVariableW(L"ProgramFiles(x86)", folder, MAX_PATH);
@@ -51,18 +68,23 @@ TEST(Install, ThePackedSampleInstallsItsTreeAndFinishes) {
   const fs::path installer = dir.path() / L"orvek-setup-v6.15.1.exe";
   fs::copy_file(WindowsPath(ORVEK_SAMPLE_INSTALLER), installer);
   LogTail log;
+  const fs::path stale = LeaveStalePrivateFolder();
+  ASSERT_TRUE(fs::exists(stale / L"orvekteacher-tmp.zip"));
 
   ChildProcess child = ChildProcess::Start(installer.wstring(), {});
   const HWND window = WaitForTopWindow(
       child.Pid(), [](HWND h) { return WindowClass(h) == L"TfrmTeacherMain"; }, 20000,
       child.Handle());
   ASSERT_NE(window, nullptr);
+  // The next run clears what the ended one left.
+  EXPECT_FALSE(fs::exists(stale));
   EXPECT_EQ(WindowText(FindControl(window, L"lblVersion")), L"版本：v6.15.1");
 
   PressControl(FindControl(window, L"btnInstall"));
   const std::string outcome = WaitForOutcome(log, 60000);
   ASSERT_EQ(outcome, "ok");
-  EXPECT_TRUE(::IsWindowVisible(FindControl(window, L"btnFinished")));
+  // Every page is a visible window; only the one in front is seen.
+  EXPECT_EQ(::GetWindow(FindControl(window, L"pnlBottom"), GW_CHILD), FindControl(window, L"pnlFinished"));
   EXPECT_EQ(WindowText(FindControl(window, L"lblProgressValue")), L"100%");
   // The sample carries the environment-check tool, so its link shows.
   EXPECT_TRUE(::IsWindowVisible(FindControl(window, L"lblEnvCheck")));

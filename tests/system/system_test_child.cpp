@@ -8,6 +8,9 @@
 //                                             PID has ended and every taskkill
 //                                             is done and it is still alive
 //
+// Copied to a name such as "taskkill.exe" it is a planted program: started
+// under any name but its own it only leaves "<its path>.ran" and exits.
+//
 // Waiting modes give up after kWaitLimitMs (exit kNotKilled), so a broken test
 // never leaves one behind for long. Usage errors exit 2. Wine's taskkill ends
 // a process with exit code 0, so 0 never means success here.
@@ -18,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "helper_process.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
 #include "system/process_killer.h"
-#include "system/unique_handle.h"
 
 namespace {
 
@@ -45,8 +48,8 @@ int WaitToBeKilled() {
 
 int HoldMutex(const std::wstring& name, const std::wstring& ready_event) {
   orvek::system::MutexExists(name, false);
-  const orvek::system::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
-                                                       ready_event.c_str()));
+  const orvek::base::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
+                                                     ready_event.c_str()));
   if (!ready || !::SetEvent(ready.get())) return kUsage;
   return WaitToBeKilled();
 }
@@ -61,9 +64,18 @@ int KillOwnName(DWORD victim) {
   return static_cast<int>(orvek::test::kChildSurvived);
 }
 
+bool RunsAsPlantedCopy() {
+  const std::wstring self = orvek::system::GetModulePath();
+  if (self.ends_with(orvek::test::kChildImageName)) return false;
+  orvek::base::UniqueHandle marker(::CreateFileW((self + L".ran").c_str(), GENERIC_WRITE, 0, nullptr,
+                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return true;
+}
+
 }  // namespace
 
 int main() {
+  if (RunsAsPlantedCopy()) return 0;
   const std::vector<std::wstring> args = Arguments();
   const std::wstring mode = args.empty() ? L"" : args[0];
   if (mode == L"sleep" && args.size() == 1) return WaitToBeKilled();
