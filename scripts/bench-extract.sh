@@ -29,6 +29,7 @@
 #   server CPU   the wineserver's time meanwhile: messages, waits, file opens
 #   notices      progress lines in the log; peak memory: peak resident set
 # The first round compares every extracted tree with the source, byte for byte.
+# Each run's figures stay in BUILD_DIR/bench-runs-SHAPE-MIB.txt.
 # Payloads (seeded, deterministic trees and their archives, packed with a
 # fixed thread setting so the archive is the same on any machine) are cached
 # in build/bench/ of the repository. The build's Wine environment is started
@@ -438,6 +439,8 @@ for p in "${payloads[@]}"; do
   echo "    headless / native extraction     $(ratio headless native extract_ms)   (goal <= 1.30)"
   echo "    headless / 7za.exe extraction    $(ratio headless 7za extract_ms)"
   echo "    launch to visible window         $(stats window visible_ms) ms   (goal <= 1000)"
+  cp "$work/results" "$build/bench-runs-${p/:/-}.txt"
+  echo "  every run, in order: $build/bench-runs-${p/:/-}.txt"
   grep -q "check=DIFFERS\|bad_log" "$work/results" && status=1
 done
 exit "$status"
