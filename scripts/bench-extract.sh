@@ -251,7 +251,7 @@ prefix="$build/wineprefix"
 # work (messages, waits, file opens) that no Windows process is charged for.
 server_pid=""
 for pid in $(pgrep -x wineserver64 || true); do
-  tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && server_pid=$pid
+  tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$prefix" && server_pid=$pid
 done
 [[ -n "$server_pid" ]] || die "no wineserver for $prefix"
 ticks_ms=$((1000 / $(getconf CLK_TCK)))
