@@ -27,6 +27,8 @@ namespace fs = std::filesystem;
 
 constexpr DWORD kTimeout = 60000;
 constexpr const wchar_t* kUninstallKey = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher";
+constexpr const wchar_t* kV50Key =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92";
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -127,6 +129,7 @@ class InstallTest : public ::testing::Test {
   // No installation recorded, no installed tree.
   static void Forget() {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kV50Key);
     std::error_code ec;
     fs::remove_all(DefaultTarget(), ec);
   }
@@ -219,6 +222,34 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   ExpectSampleTree(target, /*with_updater=*/false);  // removed on request: "noupdate"
   EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
             (target / L"uninstall.exe").wstring());
+}
+
+// A v4.9 location whose folder is gone gives way to an existing v5.0 one,
+// shown without its final backslash.
+TEST_F(InstallTest, TheFirstRecordedLocationThatExistsIsTheTarget) {
+  const fs::path v50 = dir_.path() / L"orvek" / L"v50";
+  fs::create_directories(v50);
+  SetRegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", L"C:\gone\orvek\uninstall.exe");
+  SetRegistryString(HKEY_CURRENT_USER, kV50Key, L"UninstallString",
+                    L"\"" + v50.wstring() + L"\\uninst.exe\" /S");
+  ASSERT_NE(Start(Installer()), nullptr);
+  EXPECT_EQ(Text(L"edtInstallDir"), v50.wstring());
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+// Eleven zero bytes of version: the caption alone, and no version check.
+TEST_F(InstallTest, AnEmptyPackageVersionShowsTheCaptionAlone) {
+  const fs::path installer = Installer();
+  {
+    std::fstream patch(installer, std::ios::binary | std::ios::in | std::ios::out);
+    patch.seekp(132);
+    patch.write(std::string(11, '\0').data(), 11);
+  }
+  ASSERT_NE(Start(installer), nullptr);
+  EXPECT_EQ(Text(L"lblVersion"), L"版本：");
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
 }
 
 TEST_F(InstallTest, ASecondInstallerEndsAtOnceWithoutAWindow) {
