@@ -229,7 +229,7 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
 TEST_F(InstallTest, TheFirstRecordedLocationThatExistsIsTheTarget) {
   const fs::path v50 = dir_.path() / L"orvek" / L"v50";
   fs::create_directories(v50);
-  SetRegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", L"C:\gone\orvek\uninstall.exe");
+  SetRegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", L"C:\\gone\\orvek\\uninstall.exe");
   SetRegistryString(HKEY_CURRENT_USER, kV50Key, L"UninstallString",
                     L"\"" + v50.wstring() + L"\\uninst.exe\" /S");
   ASSERT_NE(Start(Installer()), nullptr);
