@@ -26,9 +26,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "payload/com_ptr.h"
+#include "base/com_ptr.h"
+#include "base/unique_handle.h"
 #include "payload/seven_zip_interfaces.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 
@@ -37,11 +37,6 @@ class SevenZipError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// The operating system's message text for `code` (a Win32 error or an
-// HRESULT), UTF-8, without the trailing line break; "error 0x<code>" when the
-// system has none.
-std::string SystemMessage(std::uint32_t code);
 
 // Progress notice: `total` true for the library's announcement of the whole
 // amount, false for a completed amount; `value` counts unpacked bytes over the
@@ -90,7 +85,7 @@ class T7zStream final : public sevenzip::IInStream,
   std::atomic<ULONG> FRefCount{1};
   HANDLE FStream;
   T7zStreamOwnership FOwnership;
-  system::UniqueHandle FOwnedStream;  // FStream when soOwned
+  base::UniqueHandle FOwnedStream;  // FStream when soOwned
 };
 
 // The installer-facing operations. Each raises SevenZipError (or RangeError
@@ -130,7 +125,7 @@ class T7zPlugin {
   ULONG AddReference() noexcept { return ++FRefCount; }
   ULONG ReleaseReference() noexcept;
 
-  system::UniqueModule FHandle;
+  base::UniqueModule FHandle;
   sevenzip::CreateObjectFunc FCreateObject = nullptr;
 
  private:
@@ -206,7 +201,7 @@ class T7zInArchive final : public T7zArchive,
   HRESULT Fail(std::string message) noexcept;
   void ThrowCallbackFailure();
 
-  ComPtr<sevenzip::IInArchive> FInArchive;
+  base::ComPtr<sevenzip::IInArchive> FInArchive;
   std::wstring FPassword;
   bool FPasswordIsDefined = false;
   T7zProgressCallback FProgressCallback = nullptr;
@@ -218,7 +213,7 @@ class T7zInArchive final : public T7zArchive,
 
   // The item between GetStream and SetOperationResult.
   std::wstring FCurrentFile;
-  ComPtr<T7zStream> FCurrentStream;
+  base::ComPtr<T7zStream> FCurrentStream;
 
   std::mutex FFailureLock;
   std::string FCallbackFailure;
@@ -228,6 +223,6 @@ class T7zInArchive final : public T7zArchive,
 
 // Loads the library at `library_path` and makes a reader for the format
 // handler `class_id`. Raises SevenZipError with the three loading texts.
-ComPtr<I7zInArchive> CreateArchiveReader(const std::wstring& library_path, const GUID& class_id);
+base::ComPtr<I7zInArchive> CreateArchiveReader(const std::wstring& library_path, const GUID& class_id);
 
 }  // namespace orvek::payload

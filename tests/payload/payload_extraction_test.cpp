@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "log/text.h"
-#include "support/log_tail.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "payload/private_temp_folder.h"
 #include "payload_test_files.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 namespace {
@@ -152,16 +152,16 @@ TEST(PrivateTempFolder, IsFreshAndRemovedWithItsFiles) {
 
 TEST(PrivateTempFolder, FileThatCannotBeDeletedIsLogged) {
   std::wstring file;
-  system::UniqueHandle held;
+  base::UniqueHandle held;
   test::LogTail log;
   {
     PrivateTempFolder folder;
     file = folder.path() + L"\\orvekteacher-tmp.zip";
-    held = system::MakeUniqueHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    held = base::MakeUniqueHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
   }
-  EXPECT_NE(log.Appended().find("delete tmp file error, " + log::Utf8FromWide(file)), std::string::npos);
+  EXPECT_NE(log.Appended().find("delete tmp file error, " + base::Utf8FromWide(file)), std::string::npos);
   held.reset();
   const fs::path folder = fs::path(file).parent_path();
   fs::remove_all(folder);
