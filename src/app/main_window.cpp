@@ -10,6 +10,7 @@
 #include "app/dpi_awareness.h"
 #include "app/install_rules.h"
 #include "app/skin_strings.h"
+#include "base/com_apartment.h"
 #include "base/unicode.h"
 #include "base/unique_handle.h"
 #include "log/logs.h"
@@ -308,7 +309,7 @@ int CALLBACK BrowseCallback(HWND browser, UINT msg, LPARAM, LPARAM data) {
 // file-system path.
 std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& start) {
   // The new dialog style hosts OLE controls: the thread must be in an apartment.
-  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const orvek::base::ScopedCoInitialize com;
   std::wstring preselect = start;
   BROWSEINFOW info{};
   info.hwndOwner = owner;
@@ -324,7 +325,6 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& star
     if (::SHGetPathFromIDListW(item, path)) chosen = path;
     ::CoTaskMemFree(item);
   }
-  if (SUCCEEDED(com)) ::CoUninitialize();
   return chosen;
 }
 

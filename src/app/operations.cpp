@@ -1,13 +1,16 @@
 // Forwards to the subsystems that provide each operation.
 #include "app/operations.h"
 
+#include "system/machine_identity.h"
+
 namespace orvek::app {
 
-// Placeholders until machine identity, discovery, registration and the
-// services are in: an unknown machine with nothing installed before.
-std::wstring ComputeDeviceInfo() { return L"unknown"; }
-std::wstring GetMonitorIds() { return L"unknown"; }
-std::wstring ComputeClientId() { return L""; }
+std::wstring ComputeDeviceInfo() { return orvek::system::ComputeDeviceInfo(); }
+std::wstring GetMonitorIds() { return orvek::system::GetMonitorIds(); }
+std::wstring ComputeClientId() { return orvek::system::ComputeClientId(); }
+
+// Placeholders until discovery, registration and the services are in:
+// nothing installed before.
 PreviousInstallations FindPreviousInstallations() { return {}; }
 void RemoveInstallationV49(const std::wstring&, const std::function<void()>& before_emptying) {
   before_emptying();
