@@ -30,8 +30,10 @@ mkdir -p "$demo"
 marker=$demo/.started
 touch "$marker"
 
-# The win64 twin talks to the services on this port (src/net/CMakeLists.txt).
-port=18391 verdict=status1 record=$demo/services.jsonl
+# The win64 twin talks to the services on the port it was built for
+# (ORVEK_STAND_IN_PORT, src/net/CMakeLists.txt).
+port=$(sed -n 's/^ORVEK_STAND_IN_PORT:STRING=//p' "$build/CMakeCache.txt")
+verdict=status1 record=$demo/services.jsonl
 scripts/stand_in_services.py start --port "$port" --verdict "$verdict" --record "$record" \
   --pid-file "$demo/services.pid" --log "$demo/services.log"
 

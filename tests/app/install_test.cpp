@@ -337,7 +337,7 @@ TEST_F(InstallTest, ARetiredPackageRefusesToInstall) {
     const HWND box = WaitForTopWindow(
         child_.Pid(), [](HWND h) { return WindowClass(h) == L"#32770" && WindowText(h) == L"错误"; }, 10000);
     ASSERT_NE(box, nullptr);
-    if (press == 0) SaveScreenshot(box, L"page-retired.png");
+    if (press == 0) SaveScreenshot(window_, L"page-retired.png");  // the box is over the window
     EXPECT_EQ(AnswerMessageBox(child_.Pid(), L"错误", IDOK, 5000), L"当前版本已停用，请从官网下载最新安装包！");
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000));
   }
