@@ -2,6 +2,7 @@
 // the window: start it, look at the first page, press "立即安装", wait for
 // the page that ends it, press its button.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,22 @@ std::string WaitForOutcome(const LogTail& log, DWORD timeout_ms = kTimeout) {
       timeout_ms);
   if (!ended) return "timeout: " + text;
   return text.find("install ok.") != std::string::npos ? "ok" : text;
+}
+
+// A private folder as a run ended during its extraction leaves it: the
+// installer's name pattern and protected permissions, a payload copy inside.
+fs::path LeaveStalePrivateFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  const fs::path folder = fs::path(temp) / L"orvek-5eedf01d";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                         &descriptor, nullptr);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  ::CreateDirectoryW(folder.c_str(), &attributes);
+  ::LocalFree(descriptor);
+  std::ofstream(folder / L"orvekteacher-tmp.zip") << "payload copy";
+  return folder;
 }
 
 fs::path DefaultTarget() {
@@ -232,7 +249,10 @@ TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
   const fs::path target = DefaultTarget();
   const StandInRecord services;
   LogTail log;
+  const fs::path stale = LeaveStalePrivateFolder();
+  ASSERT_TRUE(fs::exists(stale / L"orvekteacher-tmp.zip"));
   ASSERT_NE(Start(Installer(L"NoUpdate\\orvek-setup-v6.15.1.exe")), nullptr);
+  EXPECT_FALSE(fs::exists(stale)) << "the next run clears what an ended one left";
   EXPECT_EQ(Text(L"lblVersion"), L"版本：v6.15.1");
   EXPECT_EQ(Text(L"edtInstallDir"), target.wstring());
   const std::wstring free_space = Text(L"lblInfo");
@@ -243,7 +263,8 @@ TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
 
   Press(L"btnInstall");
   ASSERT_EQ(WaitForOutcome(log), "ok");
-  EXPECT_TRUE(Visible(L"btnFinished"));
+  // Every page is a visible window; only the one in front is seen.
+  EXPECT_EQ(::GetWindow(Control(L"pnlBottom"), GW_CHILD), Control(L"pnlFinished"));
   EXPECT_EQ(Text(L"lblProgressValue"), L"100%");
   // The sample carries the environment-check tool, so its link shows.
   EXPECT_TRUE(Visible(L"lblEnvCheck"));
