@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -228,10 +229,12 @@ class InstallTest : public ::testing::Test {
     EXPECT_EQ(child_.WaitForExit(20000), 0u);
   }
 
-  // One whole installation from `installer`; returns its log.
-  std::string InstallWith(const fs::path& installer) {
+  // One whole installation from `installer`, after pressing the controls
+  // named in `options`; returns its log.
+  std::string InstallWith(const fs::path& installer, std::initializer_list<const wchar_t*> options = {}) {
     LogTail log;
     if (!Start(installer)) return "no window";
+    for (const wchar_t* option : options) Press(option);
     Press(L"btnInstall");
     const std::string outcome = WaitForOutcome(log);
     EXPECT_EQ(outcome, "ok");
@@ -304,8 +307,14 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   const fs::path backup = fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg";
   fs::remove(backup);
 
+  // The client's user data goes when asked for.
+  const fs::path user_data = fs::path(_wgetenv(L"APPDATA")) / L"orvekclient";
+  fs::create_directories(user_data / L"cache");
+  std::ofstream(user_data / L"cache" / L"session.dat") << "session";
+
   // The installer's own entry is found as the earlier generation.
-  const std::string text = InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"));
+  const std::string text = InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"chkClearData"});
+  EXPECT_FALSE(fs::exists(user_data)) << text;
   EXPECT_NE(text.find("begin to uninstall oldversion " + target.string() + "\\"), std::string::npos) << text;
   EXPECT_NE(text.find("uninstall oldversion end"), std::string::npos);
   EXPECT_EQ(ReadAll(backup), ReadAll(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"app.cfg"));
@@ -378,6 +387,36 @@ TEST_F(InstallTest, ClosingTheWindowWhileTheVersionCheckWaitsEndsTheProgram) {
   ASSERT_NE(Start(installer), nullptr);
   ASSERT_TRUE(WaitUntil([&] { return !services.Requests().empty(); }, 10000));
   ::PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+// No payload offset: a retryable error, and retrying runs the whole sequence
+// again (with the same outcome, the file being what it is).
+TEST_F(InstallTest, AMissingPayloadOffsetOffersARetry) {
+  const fs::path installer = Installer();
+  {
+    std::fstream patch(installer, std::ios::binary | std::ios::in | std::ios::out);
+    patch.seekp(128);
+    patch.write("\0\0\0\0", 4);
+  }
+  LogTail log;
+  ASSERT_NE(Start(installer), nullptr);
+  for (const wchar_t* button : {L"btnInstall", L"btnRetry"}) {
+    Press(button);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(L"btnRetry"); }, 20000)) << log.Appended();
+    EXPECT_EQ(Text(L"lblError"), L"请关闭当前程序，重新安装！");
+    EXPECT_EQ(Text(L"btnRetry"), L"重试");
+    ::Sleep(200);  // the worker's last line
+  }
+  const std::string text = log.Appended();
+  EXPECT_NE(text.find("retry install again..."), std::string::npos);
+  size_t refused = 0;
+  for (size_t at = text.find("get zip file postion less then 0"); at != std::string::npos;
+       at = text.find("get zip file postion less then 0", at + 1)) {
+    ++refused;
+  }
+  EXPECT_EQ(refused, 2u);
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
 }
 
