@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Packs a sample installer from a built product and a small built-in sample
 # application, the way a release installer is packed. Prints its path.
+# ORVEK_SAMPLE_PROGRAM, when set, is a Windows program copied in as the
+# client and the environment-check tool (the tests use one that records how
+# it was started); otherwise both are small text files.
 # usage: scripts/make-sample-installer.sh BUILD_DIR [VERSION]
 set -euo pipefail
 [[ $# -ge 1 ]] || { echo "usage: $0 BUILD_DIR [VERSION]" >&2; exit 2; }
@@ -19,8 +22,13 @@ mkdir -p "$out"
 # and the updater (removed when the installer's path says "noupdate").
 app=$out/app
 rm -rf "$app" && mkdir -p "$app/bin" "$app/res/lang" "$app/lib/ia32/win32/runtime-check"
-printf 'MZ sample client\n' >"$app/orvekclient.exe"
-printf 'MZ sample environment check\n' >"$app/lib/ia32/win32/runtime-check/orvekRunTimeCheck.exe"
+if [[ -n ${ORVEK_SAMPLE_PROGRAM:-} ]]; then
+  cp "$ORVEK_SAMPLE_PROGRAM" "$app/orvekclient.exe"
+  cp "$ORVEK_SAMPLE_PROGRAM" "$app/lib/ia32/win32/runtime-check/orvekRunTimeCheck.exe"
+else
+  printf 'MZ sample client\n' >"$app/orvekclient.exe"
+  printf 'MZ sample environment check\n' >"$app/lib/ia32/win32/runtime-check/orvekRunTimeCheck.exe"
+fi
 printf '[client]\nserver=127.0.0.1\n' >"$app/bin/config.ini"
 printf 'classroom=3-2\nteacher=sample\n' >"$app/app.cfg"
 printf 'MZ sample updater\n' >"$app/update.exe"
