@@ -385,11 +385,12 @@ TEST_F(InstallTest, ARetiredPackageRefusesToInstall) {
   for (int press = 0; press < 2; ++press) {
     PostMessageW(Control(L"btnInstall"), WM_KEYDOWN, VK_SPACE, 0);
     const HWND box = WaitForTopWindow(
-        child_.Pid(), [](HWND h) { return WindowClass(h) == L"#32770" && WindowText(h) == L"错误"; }, 10000);
+        child_.Pid(), [](HWND h) { return WindowClass(h) == L"#32770" && WindowText(h) == L"错误"; }, 30000);
     ASSERT_NE(box, nullptr);
     if (press == 0) SaveScreenshot(window_, L"page-retired.png");  // the box is over the window
     EXPECT_EQ(AnswerMessageBox(child_.Pid(), L"错误", IDOK, 5000), L"当前版本已停用，请从官网下载最新安装包！");
-    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000));
+    // Opening the download page takes Wine a moment before the next press.
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 10000));
   }
   EXPECT_TRUE(Visible(L"btnInstall"));
   EXPECT_TRUE(::IsWindowEnabled(Control(L"btnInstall")));
