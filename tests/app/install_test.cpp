@@ -316,6 +316,18 @@ TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
   EXPECT_EQ(base::WideFromUtf8(net::ReadAsText(*ext, "clientPathAvlspace")), free_space.substr(7));
 }
 
+TEST_F(InstallTest, WithoutTheCheckToolTheFinishedPageHidesItsLink) {
+  const fs::path installer = dir_.path() / L"orvek-setup-v6.15.1.exe";
+  fs::copy_file(WindowsPath(ORVEK_SAMPLE_WITHOUT_CHECK_TOOL), installer);
+  LogTail log;
+  ASSERT_NE(Start(installer), nullptr);
+  Press(L"btnInstall");
+  ASSERT_EQ(WaitForOutcome(log), "ok");
+  EXPECT_EQ(::GetWindow(Control(L"pnlBottom"), GW_CHILD), Control(L"pnlFinished"));
+  EXPECT_FALSE(Visible(L"lblEnvCheck"));
+  Finish();
+}
+
 TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   const fs::path target = DefaultTarget();
   InstallWith(Installer());
