@@ -545,6 +545,25 @@ TEST_F(InstallTest, LittleSpaceOnTheTargetDriveOpensTheOptionsAndDisablesInstall
   ::PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
 
+  // The temporary directory on that drive: the warning, then the end,
+  // without the window.
+  {
+    fs::create_directories(L"S:\\temp");
+    wchar_t saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", L"S:\\temp");
+    child_ = ChildProcess::Start(Installer().wstring(), {});
+    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    ASSERT_NE(WaitForTopWindow(
+                  child_.Pid(), [](HWND h) { return WindowText(h) == L"警告"; }, 20000, child_.Handle()),
+              nullptr);
+    for (HWND top : VisibleTopWindows(child_.Pid())) EXPECT_NE(WindowClass(top), L"TfrmTeacherMain");
+    EXPECT_EQ(AnswerMessageBox(child_.Pid(), L"警告", IDOK, 20000), L"系统磁盘剩余空间不足，请清理磁盘空间！");
+    EXPECT_EQ(child_.WaitForExit(20000), 0u);
+    const std::string system_disk_log = ReadAll(L"S:\\temp\\orvek\\teacher-install.log");
+    EXPECT_EQ(system_disk_log.find("formsize"), std::string::npos) << "the set-up ended at the warning";
+  }
+
   fs::remove(fill);
   LogTail log2;
   ASSERT_NE(Start(Installer()), nullptr);
