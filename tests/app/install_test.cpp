@@ -510,9 +510,10 @@ TEST_F(InstallTest, ClosingTheWindowWhileTheWorkerRunsEndsTheProgramCleanly) {
   }
 }
 
-// A drive of 820 MiB (scripts mount it as S: when they can): filled to
-// leave 0.79 units, then emptied to leave 0.80.
-TEST_F(InstallTest, LittleSpaceOnTheTargetDriveOpensTheOptionsAndDisablesInstalling) {
+// A drive of 820 MiB (mounted as S: when the tests run as root): filled to
+// leave 0.79 units for the target, then for the temporary directory, then
+// emptied to leave 0.80.
+TEST_F(InstallTest, TooLittleSpaceOnTheTargetOrTheTemporaryDrive) {
   if (!fs::is_directory(L"S:\\")) GTEST_SKIP() << "no small drive S: (needs root to mount it)";
   const fs::path target = L"S:\\orvek\\orvekteacher";
   fs::create_directories(target);
