@@ -242,7 +242,10 @@ void T7zInArchive::OpenArchiveFile(const std::wstring& path) {
   file.release();  // the stream owns it now
   IInArchive& archive = InArchive();
   const UINT64 max_start = kMaxStartPosition;
-  CheckResult(archive.Open(stream.get(), &max_start, static_cast<IArchiveOpenCallback*>(this)));
+  const HRESULT result = archive.Open(stream.get(), &max_start, static_cast<IArchiveOpenCallback*>(this));
+  // S_FALSE: the library read the file and found no archive it can open.
+  if (result == S_FALSE) throw ArchiveDamagedError(SystemMessage(static_cast<std::uint32_t>(result)));
+  CheckResult(result);
 }
 
 std::uint32_t T7zInArchive::ReadItemCount() {
@@ -280,7 +283,7 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
   const std::uint32_t count = ReadItemCount();
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::wstring item = ReadItemPath(i);
-    if (!IsSafeItemPath(item)) throw SevenZipError("unsafe item path " + Narrow(item));
+    if (!IsSafeItemPath(item)) throw ArchiveDamagedError("unsafe item path " + Narrow(item));
   }
 
   FExtractPath = directory;
@@ -288,6 +291,7 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
   {
     std::lock_guard<std::mutex> lock(FFailureLock);
     FCallbackFailure.clear();
+    FCallbackFailureDamaged = false;
   }
   HRESULT result = E_FAIL;
   try {
@@ -305,17 +309,24 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
 
 void T7zInArchive::ThrowCallbackFailure() {
   std::string failure;
+  bool damaged = false;
   {
     std::lock_guard<std::mutex> lock(FFailureLock);
     failure.swap(FCallbackFailure);
+    damaged = std::exchange(FCallbackFailureDamaged, false);
   }
-  if (!failure.empty()) throw SevenZipError(failure);
+  if (failure.empty()) return;
+  if (damaged) throw ArchiveDamagedError(failure);
+  throw SevenZipError(failure);
 }
 
-HRESULT T7zInArchive::Fail(std::string message) noexcept {
+HRESULT T7zInArchive::Fail(std::string message, bool damaged) noexcept {
   try {
     std::lock_guard<std::mutex> lock(FFailureLock);
-    if (FCallbackFailure.empty()) FCallbackFailure = std::move(message);
+    if (FCallbackFailure.empty()) {
+      FCallbackFailure = std::move(message);
+      FCallbackFailureDamaged = damaged;
+    }
   } catch (...) {
   }
   return E_ABORT;
@@ -385,7 +396,7 @@ HRESULT T7zInArchive::GetStream(UINT32 index, ISequentialOutStream** stream, INT
     const std::wstring item = ReadItemPath(index);
     // Checked again here: the list was checked before Extract, but this is
     // the last moment before a path reaches CreateFileW.
-    if (!IsSafeItemPath(item)) return Fail("unsafe item path " + Narrow(item));
+    if (!IsSafeItemPath(item)) return Fail("unsafe item path " + Narrow(item), true);
     // Kept for skipped items too: after a damaged block the library skips the
     // rest of it, and the failure must still name an item.
     FCurrentFile = FExtractPath + item;
@@ -455,9 +466,9 @@ HRESULT T7zInArchive::SetOperationResult(INT32 result) {
     ::DeleteFileW(file.c_str());
   }
   try {
-    return Fail("item " + Narrow(file) + " failed, " + ResultName(result));
+    return Fail("item " + Narrow(file) + " failed, " + ResultName(result), true);
   } catch (...) {
-    return Fail("item failed");
+    return Fail("item failed", true);
   }
 }
 

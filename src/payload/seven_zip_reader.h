@@ -38,6 +38,15 @@ class SevenZipError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The archive itself cannot be read: the library does not take it as an
+// archive (truncated, not 7z), an item fails its data or CRC check or its
+// password, or an item's path is unsafe. The installer file is damaged, as
+// opposed to the machine failing (a full disk, a locked file).
+class ArchiveDamagedError : public SevenZipError {
+ public:
+  using SevenZipError::SevenZipError;
+};
+
 // The operating system's message text for `code` (a Win32 error or an
 // HRESULT), UTF-8, without the trailing line break; "error 0x<code>" when the
 // system has none.
@@ -203,7 +212,8 @@ class T7zInArchive final : public T7zArchive,
   PROPVARIANT ItemProperty(std::uint32_t index, PROPID prop);
   HRESULT CreateItemFile(std::uint32_t index, sevenzip::ISequentialOutStream** stream);
   // Keeps the first failure seen inside a callback; answers E_ABORT.
-  HRESULT Fail(std::string message) noexcept;
+  // `damaged`: the archive is at fault (ArchiveDamagedError when rethrown).
+  HRESULT Fail(std::string message, bool damaged = false) noexcept;
   void ThrowCallbackFailure();
 
   ComPtr<sevenzip::IInArchive> FInArchive;
@@ -222,6 +232,7 @@ class T7zInArchive final : public T7zArchive,
 
   std::mutex FFailureLock;
   std::string FCallbackFailure;
+  bool FCallbackFailureDamaged = false;
 };
 
 #pragma GCC diagnostic pop
