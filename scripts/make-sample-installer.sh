@@ -14,12 +14,16 @@ pack=$build/host-tools/tools/pack/orvek-pack
 out=$build/sample
 mkdir -p "$out"
 
-# A small application tree: nested folders, a Chinese name, a read-only file.
+# A small application tree: nested folders, a Chinese name, a read-only file,
+# the client's configuration (saved when an earlier installation is removed)
+# and the updater (removed when the installer's path says "noupdate").
 app=$out/app
 rm -rf "$app" && mkdir -p "$app/bin" "$app/res/lang" "$app/lib/ia32/win32/runtime-check"
 printf 'MZ sample client\n' >"$app/orvekclient.exe"
 printf 'MZ sample environment check\n' >"$app/lib/ia32/win32/runtime-check/orvekRunTimeCheck.exe"
 printf '[client]\nserver=127.0.0.1\n' >"$app/bin/config.ini"
+printf 'classroom=3-2\nteacher=sample\n' >"$app/app.cfg"
+printf 'MZ sample updater\n' >"$app/update.exe"
 printf '中文资源\n' >"$app/res/lang/zh-CN.txt"
 printf '教师客户端说明\n' >"$app/res/说明.txt"
 head -c 262144 /dev/zero | tr '\0' 'x' >"$app/res/data.bin"

@@ -1,16 +1,17 @@
 // From the press of the install button to the end of the program: the checks
-// before an installation, the install worker and the buttons of the pages
-// that follow it.
+// before an installation, the start of the install worker and the buttons of
+// the pages that follow it.
 #include <windows.h>
 #include <shellapi.h>
 
-#include <stdexcept>
+#include <exception>
+#include <memory>
 #include <thread>
 
+#include "app/install_job.h"
+#include "app/install_rules.h"
 #include "app/main_window.h"
 #include "log/logs.h"
-#include "log/text.h"
-#include "payload/payload_extraction.h"
 #include "system/directories.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
@@ -21,40 +22,58 @@ namespace {
 
 constexpr const wchar_t* kClientMutex = L"#OrvekTeacher";
 constexpr const wchar_t* kClientRunning = L"检测到您正在运行Orvek教师客户端，请退出后点击重试！";
-constexpr const wchar_t* kBadDirectory = L"无效的安装目录，请关闭当前程序，重新安装！";
-constexpr const wchar_t* kInstallFailed = L"安装异常，请关闭当前程序重新安装！";
-constexpr const wchar_t* kInstalling = L"正在安装...";
 constexpr const wchar_t* kClientExe = L"\\orvekclient.exe";
-constexpr const wchar_t* kEnvCheckTool = L"\\lib\\ia32\\win32\\runtime-check\\orvekRunTimeCheck.exe";
 constexpr const wchar_t* kEnvCheckParameters = L"-single orvek_runtime_check -auto -clientId ";
 constexpr const wchar_t* kRetiredPackage = L"当前版本已停用，请从官网下载最新安装包！";
 
-// Blanks and control characters at both ends, and any trailing backslash.
-std::wstring InstallDirectory(const std::wstring& text) {
-  std::wstring dir(orvek::log::Trim(text));
-  while (!dir.empty() && dir.back() == L'\\') dir.pop_back();
-  return dir;
-}
+// The worker's view of the window: every call is a synchronous hand-off.
+// It holds the hand-off, not the window: once the window is destroyed the
+// hand-off refuses, so `window` is only dereferenced on the UI thread while
+// it still exists.
+class HandoffInstallView : public InstallView {
+ public:
+  HandoffInstallView(std::shared_ptr<UiHandoff> handoff, TfrmTeacherMain* window)
+      : handoff_(std::move(handoff)), window_(window) {}
 
-// Creates `dir` with every missing parent; false when it is not a directory
-// afterwards.
-bool CreateInstallDirectory(const std::wstring& dir) {
-  if (dir.empty()) return false;
-  orvek::system::CreateDirectories(dir);
-  return orvek::system::DirectoryExists(dir);
-}
+  void ShowPage(TInstallPage page, const std::wstring& msg, bool error) override {
+    Run([=](TfrmTeacherMain& w) { w.SyncShowPages(page, msg, error); });
+  }
+  void SetProgressText(const std::wstring& text) override {
+    Run([=](TfrmTeacherMain& w) { w.lblProgress->SetText(text); });
+  }
+  void ShowProgress(int percent) override {
+    Run([=](TfrmTeacherMain& w) { w.ShowProgress(percent); });
+  }
+  void SetEnvCheckVisible(bool visible) override {
+    Run([=](TfrmTeacherMain& w) { w.lblEnvCheck->SetVisible(visible); });
+  }
+
+ private:
+  template <class Operation>
+  void Run(Operation operation) {
+    try {
+      TfrmTeacherMain* window = window_;
+      handoff_->Run([window, operation] { operation(*window); });
+    } catch (const std::exception& e) {
+      orvek::log::LogException(L"ui hand-off failed, ", e);
+    }
+  }
+
+  std::shared_ptr<UiHandoff> handoff_;
+  TfrmTeacherMain* window_;
+};
 
 }  // namespace
 
 void TfrmTeacherMain::btnInstallClick() {
-  if (FVersionValid == 0) {
+  if (FVersionValid->load() == 0) {
     ::MessageBoxW(hwnd_, kRetiredPackage, L"错误", MB_ICONERROR | MB_OK);
     const std::wstring url = std::wstring(kWebSite) + kDownloadPath;
     ::ShellExecuteW(hwnd_, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return;
   }
   orvek::log::LogInfo(L"begin to install...");
-  ShowPage(tpInstalling, kInstalling, false);
+  ShowPage(tpInstalling, kInstallingText, false);
   SetOptionsExpanded(false);
   if (orvek::system::MutexExists(kClientMutex, true)) {
     orvek::log::LogError(L"Orvek教师客户端正在运行中...");
@@ -64,40 +83,30 @@ void TfrmTeacherMain::btnInstallClick() {
   for (const wchar_t* image : {L"orvekclient.exe", L"orvekteacher.exe", L"logHelper.exe"}) {
     orvek::system::KillProcessByName(image);
   }
-  // The window outlives every worker (it is never freed), so the worker may
-  // keep `this`; it changes controls only through the hand-off.
-  std::thread([this] { InstallWorker(); }).detach();
+  StartInstallWorker();
 }
 
-void TfrmTeacherMain::InstallWorker() {
-  const std::wstring dir = InstallDirectory(edtInstallDir->Text());
-  if (!CreateInstallDirectory(dir)) {
-    SyncShowPages(tpInstallFailed, kBadDirectory, true);
-    orvek::log::LogError(L"mkdir install path error, " + dir);
-    return;
-  }
-  SyncSetProgressText(kInstalling);
-  try {
-    orvek::payload::PayloadHooks hooks;
-    hooks.show_error_page = [this](const std::wstring& text) {
-      SyncShowPages(tpInstalling, text, true);
-    };
-    hooks.show_progress = [this](std::int32_t percent) { SyncShowProgress(percent); };
-    orvek::payload::PayloadSource source;
-    source.installer_path = orvek::system::GetModulePath();
-    if (!orvek::payload::ExtractPayload(source, dir, hooks)) return;
+InstallRequest TfrmTeacherMain::MakeInstallRequest() const {
+  InstallRequest request;
+  request.target_text = edtInstallDir->Text();
+  request.add_desktop = chkAddDesktop->Checked();
+  request.add_start_menu = chkAddStartMenu->Checked();
+  request.clear_data = chkClearData->Checked();
+  request.free_space_label = lblInfo->Text();
+  request.uninstall_v49 = FUninstallV49;
+  request.uninstall_v50 = FUninstallV50;
+  request.root_key_v50 = FRootKeyV50;
+  request.version = FVersion;
+  request.client_id = FClientId;
+  request.device_info = FDeviceInfo;
+  request.monitors = FMonitors;
+  request.payload.installer_path = orvek::system::GetModulePath();
+  return request;
+}
 
-    SyncShowPages(tpInstallFinished, L"", false);
-    const bool has_env_check = orvek::system::FileExists(dir + kEnvCheckTool);
-    handoff_->Run([this, has_env_check] { lblEnvCheck->SetVisible(has_env_check); });
-    if (orvek::system::GetModulePath().find(L"noupdate") != std::wstring::npos) {
-      ::DeleteFileW((dir + L"\\update.exe").c_str());
-    }
-    orvek::log::LogInfo(L"install ok.");
-  } catch (const std::exception& e) {
-    orvek::log::LogError(L"install failed, " + orvek::log::WideFromUtf8(e.what()));
-    SyncShowPages(tpInstallFailed, kInstallFailed, true);
-  }
+void TfrmTeacherMain::StartInstallWorker() {
+  auto view = std::make_shared<HandoffInstallView>(handoff_, this);
+  std::thread([request = MakeInstallRequest(), view] { RunInstallJob(request, *view); }).detach();
 }
 
 void TfrmTeacherMain::btnRetryClick() {
@@ -113,8 +122,7 @@ void TfrmTeacherMain::btnFinishedClick() {
   if (chkRunApp->Checked()) {
     const std::wstring dir = InstallDirectory(edtInstallDir->Text());
     const std::wstring working = dir + L"\\";
-    ::ShellExecuteW(hwnd_, L"open", (dir + kClientExe).c_str(), nullptr, working.c_str(),
-                    SW_SHOWNORMAL);
+    ::ShellExecuteW(hwnd_, L"open", (dir + kClientExe).c_str(), nullptr, working.c_str(), SW_SHOWNORMAL);
   }
   ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
@@ -125,8 +133,7 @@ void TfrmTeacherMain::lblEnvCheckClick() {
   if (!orvek::system::FileExists(tool)) return;
   const std::wstring parameters = kEnvCheckParameters + FClientId;
   const std::wstring working = dir + L"\\";
-  ::ShellExecuteW(hwnd_, L"open", tool.c_str(), parameters.c_str(), working.c_str(),
-                  SW_SHOWNORMAL);
+  ::ShellExecuteW(hwnd_, L"open", tool.c_str(), parameters.c_str(), working.c_str(), SW_SHOWNORMAL);
 }
 
 }  // namespace orvek::app

@@ -41,6 +41,8 @@ int RunInstaller() {
   // exist before the window binds its controls to it.
   DM = new TDM();
   auto* main_window = new TfrmTeacherMain();
+  // A second installer, or a full system disk: end without showing anything.
+  if (main_window->EndRequested()) return 0;
   main_window->Show();
   return RunMessageLoop(main_window->Handle());
 }

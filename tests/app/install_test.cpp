@@ -1,19 +1,23 @@
-// A whole installation from a packed installer, driven the way a person uses
-// the window: press "立即安装", wait for the finished page, press "安装完成".
+// Whole installations from a packed installer, driven the way a person uses
+// the window: start it, look at the first page, press "立即安装", wait for
+// the page that ends it, press its button.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <cstdint>
+#include <functional>
 #include <iterator>
 
 #include "support/child_process.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
 #include "support/window_capture.h"
-#include "support/log_tail.h"
+#include "system/temp_directory.h"
 #include "ui_driver.h"
 
 namespace orvek::test {
@@ -21,21 +25,35 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr DWORD kTimeout = 60000;
+constexpr const wchar_t* kUninstallKey = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher";
+
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Waits until the log says how the installation ended.
-std::string WaitForOutcome(const LogTail& log, DWORD timeout_ms) {
+bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) {
   const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  while (::GetTickCount64() < deadline) {
-    const std::string text = log.Appended();
-    if (text.find("install ok.") != std::string::npos) return "ok";
-    if (text.find("install failed, ") != std::string::npos) return text;
-    ::Sleep(100);
+  while (!done()) {
+    if (::GetTickCount64() > deadline) return false;
+    ::Sleep(50);
   }
-  return "timeout: " + log.Appended();
+  return true;
+}
+
+// Waits until the log says how the installation ended: "ok", or the log.
+std::string WaitForOutcome(const LogTail& log, DWORD timeout_ms = kTimeout) {
+  std::string text;
+  const bool ended = WaitUntil(
+      [&] {
+        text = log.Appended();
+        return text.find("install ok.") != std::string::npos ||
+               text.find("install failed, ") != std::string::npos;
+      },
+      timeout_ms);
+  if (!ended) return "timeout: " + text;
+  return text.find("install ok.") != std::string::npos ? "ok" : text;
 }
 
 fs::path DefaultTarget() {
@@ -44,66 +62,262 @@ fs::path DefaultTarget() {
   return fs::path(folder) / L"orvek" / L"orvekteacher";
 }
 
-TEST(Install, ThePackedSampleInstallsItsTreeAndFinishes) {
-  const fs::path target = DefaultTarget();
-  fs::remove_all(target);
-  ScratchDir dir;
-  const fs::path installer = dir.path() / L"orvek-setup-v6.15.1.exe";
-  fs::copy_file(WindowsPath(ORVEK_SAMPLE_INSTALLER), installer);
-  LogTail log;
+std::wstring RegistryString(HKEY root, const std::wstring& key, const std::wstring& name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof value;
+  if (::RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+    return L"";
+  }
+  return value;
+}
 
-  ChildProcess child = ChildProcess::Start(installer.wstring(), {});
-  const HWND window = WaitForTopWindow(
-      child.Pid(), [](HWND h) { return WindowClass(h) == L"TfrmTeacherMain"; }, 20000,
-      child.Handle());
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(WindowText(FindControl(window, L"lblVersion")), L"版本：v6.15.1");
+void SetRegistryString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value) {
+  HKEY k = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExW(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(k);
+}
 
-  PressControl(FindControl(window, L"btnInstall"));
-  const std::string outcome = WaitForOutcome(log, 60000);
-  ASSERT_EQ(outcome, "ok");
-  EXPECT_TRUE(::IsWindowVisible(FindControl(window, L"btnFinished")));
-  EXPECT_EQ(WindowText(FindControl(window, L"lblProgressValue")), L"100%");
-  // The sample carries the environment-check tool, so its link shows.
-  EXPECT_TRUE(::IsWindowVisible(FindControl(window, L"lblEnvCheck")));
-
-  // Byte-identical to the tree that was packed.
+// Every file of the packed sample tree, compared with what was installed.
+void ExpectSampleTree(const fs::path& target, bool with_updater) {
   const fs::path source = WindowsPath(ORVEK_SAMPLE_TREE);
   size_t files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(source)) {
     if (!entry.is_regular_file()) continue;
-    const fs::path installed = target / fs::relative(entry.path(), source);
+    const fs::path relative = fs::relative(entry.path(), source);
+    const fs::path installed = target / relative;
+    if (relative == L"update.exe" && !with_updater) {
+      EXPECT_FALSE(fs::exists(installed));
+      continue;
+    }
     EXPECT_EQ(ReadAll(installed), ReadAll(entry.path())) << installed.string();
     ++files;
   }
-  EXPECT_EQ(files, 6u);
-  const std::string text = log.Appended();
-  for (const char* line : {"begin to install...", "begin to analyze zip file...",
-                           "UnzipProgressCallback100", "unzip file finished."}) {
-    EXPECT_NE(text.find(line), std::string::npos) << line;
-  }
+  EXPECT_EQ(files, with_updater ? 8u : 7u);
+}
 
-  // A picture of the finished page, as the person sees it.
-  const fs::path shot = fs::path(WindowsPath(ORVEK_SCREENSHOT_DIR)) / L"install-finished.png";
+void SaveScreenshot(HWND window, const wchar_t* name) {
+  const fs::path shot = fs::path(WindowsPath(ORVEK_SCREENSHOT_DIR)) / name;
   fs::create_directories(shot.parent_path());
   SaveWindowPng(window, shot.wstring());
-  const std::string png = ReadAll(shot);
-  ASSERT_GT(png.size(), 24u);
-  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-  RECT r{};
-  ::GetWindowRect(window, &r);
-  const auto be32 = [&](size_t at) {
-    return (std::uint32_t(std::uint8_t(png[at])) << 24) | (std::uint32_t(std::uint8_t(png[at + 1])) << 16) |
-           (std::uint32_t(std::uint8_t(png[at + 2])) << 8) | std::uint32_t(std::uint8_t(png[at + 3]));
-  };
-  EXPECT_EQ(be32(16), std::uint32_t(r.right - r.left));
-  EXPECT_EQ(be32(20), std::uint32_t(r.bottom - r.top));
+}
 
-  // Finish without starting the (sample) client.
-  PressControl(FindControl(window, L"chkRunApp"));
-  PressControl(FindControl(window, L"btnFinished"));
-  EXPECT_EQ(child.WaitForExit(20000), 0u);
-  fs::remove_all(target);
+// The folders the payload stretch makes below the temporary directory.
+size_t PrivateTempFolders() {
+  size_t n = 0;
+  for (const auto& entry : fs::directory_iterator(system::GetTempDirectory())) {
+    if (entry.is_directory() && entry.path().filename().wstring().rfind(L"orvek-", 0) == 0 &&
+        entry.path().filename().wstring().rfind(L"orvek-test-", 0) != 0) {
+      ++n;
+    }
+  }
+  return n;
+}
+
+class InstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Forget(); }
+  void TearDown() override {
+    child_.Terminate();
+    Forget();
+  }
+
+  // No installation recorded, no installed tree.
+  static void Forget() {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+    std::error_code ec;
+    fs::remove_all(DefaultTarget(), ec);
+  }
+
+  // A copy of the sample installer at `relative` below the scratch folder.
+  fs::path Installer(const fs::path& relative = L"orvek-setup-v6.15.1.exe") {
+    const fs::path installer = dir_.path() / relative;
+    fs::create_directories(installer.parent_path());
+    fs::copy_file(WindowsPath(ORVEK_SAMPLE_INSTALLER), installer, fs::copy_options::overwrite_existing);
+    return installer;
+  }
+
+  // Starts `installer` and waits for its window.
+  HWND Start(const fs::path& installer) {
+    child_ = ChildProcess::Start(installer.wstring(), {});
+    window_ = WaitForTopWindow(
+        child_.Pid(), [](HWND h) { return WindowClass(h) == L"TfrmTeacherMain"; }, 20000, child_.Handle());
+    return window_;
+  }
+
+  HWND Control(const wchar_t* name) { return FindControl(window_, name); }
+  std::wstring Text(const wchar_t* name) { return WindowText(Control(name)); }
+  bool Visible(const wchar_t* name) { return ::IsWindowVisible(Control(name)) != FALSE; }
+  void Press(const wchar_t* name) { PressControl(Control(name)); }
+
+  // Presses "安装完成" without starting the client and expects the end.
+  void Finish() {
+    Press(L"chkRunApp");
+    Press(L"btnFinished");
+    EXPECT_EQ(child_.WaitForExit(20000), 0u);
+  }
+
+  // One whole installation from `installer`; returns its log.
+  std::string InstallWith(const fs::path& installer) {
+    LogTail log;
+    if (!Start(installer)) return "no window";
+    Press(L"btnInstall");
+    const std::string outcome = WaitForOutcome(log);
+    EXPECT_EQ(outcome, "ok");
+    const std::string text = log.Appended();
+    Finish();
+    return text;
+  }
+
+  ScratchDir dir_;
+  ChildProcess child_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
+  const fs::path target = DefaultTarget();
+  LogTail log;
+  ASSERT_NE(Start(Installer(L"NoUpdate\\orvek-setup-v6.15.1.exe")), nullptr);
+  EXPECT_EQ(Text(L"lblVersion"), L"版本：v6.15.1");
+  EXPECT_EQ(Text(L"edtInstallDir"), target.wstring());
+  EXPECT_EQ(Text(L"lblInfo").rfind(L"磁盘剩余空间：", 0), 0u);
+  const std::string first = log.Appended();
+  EXPECT_NE(first.find("FormCreate hide expand"), std::string::npos);
+  EXPECT_NE(first.find("formsize520,325, "), std::string::npos) << first;
+
+  Press(L"btnInstall");
+  ASSERT_EQ(WaitForOutcome(log), "ok");
+  EXPECT_TRUE(Visible(L"btnFinished"));
+  EXPECT_EQ(Text(L"lblProgressValue"), L"100%");
+  // The sample carries the environment-check tool, so its link shows.
+  EXPECT_TRUE(Visible(L"lblEnvCheck"));
+  ExpectSampleTree(target, /*with_updater=*/true);  // "NoUpdate" is not "noupdate"
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
+            (target / L"uninstall.exe").wstring());
+  const std::string text = log.Appended();
+  for (const char* line : {"begin to install...", "UnzipProgressCallback100", "unzip file finished."}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(text.find("begin to uninstall oldversion"), std::string::npos) << "nothing to remove";
+  SaveScreenshot(window_, L"install-finished.png");
+  Finish();
+}
+
+TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
+  const fs::path target = DefaultTarget();
+  InstallWith(Installer());
+  const fs::path backup = fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg";
+  fs::remove(backup);
+
+  // The installer's own entry is found as the earlier generation.
+  const std::string text = InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"));
+  EXPECT_NE(text.find("begin to uninstall oldversion " + target.string() + "\\"), std::string::npos) << text;
+  EXPECT_NE(text.find("uninstall oldversion end"), std::string::npos);
+  EXPECT_EQ(ReadAll(backup), ReadAll(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"app.cfg"));
+  ExpectSampleTree(target, /*with_updater=*/false);  // removed on request: "noupdate"
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
+            (target / L"uninstall.exe").wstring());
+}
+
+TEST_F(InstallTest, ASecondInstallerEndsAtOnceWithoutAWindow) {
+  ASSERT_NE(Start(Installer()), nullptr);
+  ChildProcess second = ChildProcess::Start(Installer(L"again.exe").wstring(), {});
+  EXPECT_EQ(second.WaitForExit(10000), 0u);
+  EXPECT_TRUE(VisibleTopWindows(second.Pid()).empty());
+  EXPECT_TRUE(::IsWindow(window_)) << "the first one goes on";
+}
+
+TEST_F(InstallTest, ARunningClientIsReportedAndRetryInstallsOnceItHasEnded) {
+  HANDLE client = ::CreateMutexW(nullptr, FALSE, L"#OrvekTeacher");
+  ASSERT_NE(Start(Installer()), nullptr);
+  LogTail log;
+  Press(L"btnInstall");
+  EXPECT_TRUE(Visible(L"lblError"));
+  EXPECT_EQ(Text(L"lblError"), L"检测到您正在运行Orvek教师客户端，请退出后点击重试！");
+  EXPECT_TRUE(Visible(L"btnRetry"));
+  EXPECT_EQ(Text(L"btnRetry"), L"重试");
+  EXPECT_EQ(ControlSkinItem(Control(L"tbProgress")), L"trackbarRed");
+  EXPECT_NE(log.Appended().find("Orvek教师客户端正在运行中..."), std::string::npos);
+
+  ::CloseHandle(client);
+  Press(L"btnRetry");
+  ASSERT_EQ(WaitForOutcome(log), "ok");
+  const std::string text = log.Appended();
+  EXPECT_LT(text.find("retry install again..."), text.rfind("begin to install..."));
+  Finish();
+}
+
+TEST_F(InstallTest, ABrokenArchiveEndsOnTheFailedPageAndCloseEndsTheProgram) {
+  const fs::path installer = Installer();
+  fs::resize_file(installer, fs::file_size(installer) - 4096);  // the archive's end is gone
+  const size_t folders_before = PrivateTempFolders();
+  LogTail log;
+  ASSERT_NE(Start(installer), nullptr);
+  Press(L"btnInstall");
+  ASSERT_NE(WaitForOutcome(log), "ok");
+  ASSERT_TRUE(WaitUntil([&] { return Text(L"btnRetry") == L"关闭"; }, 10000));
+  EXPECT_EQ(Text(L"lblError"), L"安装异常，请关闭当前程序重新安装！");
+  EXPECT_TRUE(Visible(L"btnRetry"));
+  EXPECT_EQ(PrivateTempFolders(), folders_before) << "the temporary archive's folder is gone";
+  Press(L"btnRetry");
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+TEST_F(InstallTest, ClosingTheWindowWhileTheWorkerRunsEndsTheProgramCleanly) {
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_NE(Start(Installer()), nullptr);
+    Press(L"btnInstall");
+    ::PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(child_.WaitForExit(20000), 0u) << "round " << round;
+  }
+}
+
+// A drive of 820 MiB (scripts mount it as S: when they can): filled to
+// leave 0.79 units, then emptied to leave 0.80.
+TEST_F(InstallTest, LittleSpaceOnTheTargetDriveOpensTheOptionsAndDisablesInstalling) {
+  if (!fs::is_directory(L"S:\\")) GTEST_SKIP() << "no small drive S: (needs root to mount it)";
+  const fs::path target = L"S:\\orvek\\orvekteacher";
+  fs::create_directories(target);
+  SetRegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", target.wstring() + L"\\uninstall.exe");
+  const fs::path fill = L"S:\\fill.bin";
+  {
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"S:\\", &free, nullptr, nullptr));
+    const std::uint64_t keep = static_cast<std::uint64_t>(0.79 * 1073741824.0);
+    std::ofstream out(fill, std::ios::binary);
+    const std::string block(1 << 20, 'x');
+    for (std::uint64_t left = free.QuadPart - keep; left > 0;) {
+      const std::uint64_t n = std::min<std::uint64_t>(left, block.size());
+      out.write(block.data(), static_cast<std::streamsize>(n));
+      left -= n;
+    }
+  }
+  LogTail log;
+  ASSERT_NE(Start(Installer()), nullptr);
+  EXPECT_EQ(Text(L"edtInstallDir"), target.wstring());
+  EXPECT_TRUE(Visible(L"lblErrorInfo"));
+  EXPECT_EQ(Text(L"lblErrorInfo"), L"该磁盘剩余空间不足，请重新选择安装路径！");
+  EXPECT_FALSE(Visible(L"lblInfo"));
+  EXPECT_FALSE(::IsWindowEnabled(Control(L"btnInstall")));
+  EXPECT_EQ(ControlSkinItem(Control(L"btnExpandAndPickup")), L"btnPickup");
+  const std::string text = log.Appended();
+  EXPECT_NE(text.find("FormCreate show expand"), std::string::npos);
+  EXPECT_NE(text.find("formsize520,460, "), std::string::npos) << text;
+  SaveScreenshot(window_, L"page-low-disk.png");
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+
+  fs::remove(fill);
+  LogTail log2;
+  ASSERT_NE(Start(Installer()), nullptr);
+  EXPECT_EQ(Text(L"lblInfo"), L"磁盘剩余空间：0.80GB");
+  EXPECT_TRUE(::IsWindowEnabled(Control(L"btnInstall")));
+  EXPECT_NE(log2.Appended().find("formsize520,325, "), std::string::npos);
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+  fs::remove_all(L"S:\\orvek");
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+#include "app/install_job.h"
+
+#include <windows.h>
+
+#include <exception>
+
+#include "app/install_rules.h"
+#include "app/operations.h"
+#include "log/logs.h"
+#include "log/text.h"
+#include "system/directories.h"
+
+namespace orvek::app {
+namespace {
+
+constexpr const wchar_t* kBadDirectory = L"无效的安装目录，请关闭当前程序，重新安装！";
+constexpr const wchar_t* kInstallFailed = L"安装异常，请关闭当前程序重新安装！";
+constexpr const wchar_t* kUninstalling = L"正在卸载旧版本...";
+
+// Creates `dir` with every missing parent; false when it is not a directory
+// afterwards (an empty text never is).
+bool CreateInstallDirectory(const std::wstring& dir) {
+  if (dir.empty()) return false;
+  try {
+    orvek::system::CreateDirectories(dir);
+  } catch (const std::exception&) {
+    return false;
+  }
+  return orvek::system::DirectoryExists(dir);
+}
+
+void Install(const InstallRequest& request, InstallView& view) {
+  const std::wstring dir = InstallDirectory(request.target_text);
+  if (!CreateInstallDirectory(dir)) {
+    view.ShowPage(tpInstallFailed, kBadDirectory, true);
+    orvek::log::LogError(L"mkdir install path error, " + dir);
+    return;
+  }
+  // Earlier generations log their own failures and never fail the installation.
+  if (!request.uninstall_v49.empty()) {
+    RemoveInstallationV49(request.uninstall_v49, [&] { view.SetProgressText(kUninstalling); });
+  }
+  if (!request.uninstall_v50.empty()) {
+    RemoveInstallationV50(request.uninstall_v50, request.root_key_v50);
+  }
+  view.SetProgressText(kInstallingText);
+
+  orvek::payload::PayloadHooks hooks;
+  hooks.show_error_page = [&](const std::wstring& text) { view.ShowPage(tpInstalling, text, true); };
+  hooks.show_progress = [&](std::int32_t percent) { view.ShowProgress(percent); };
+  hooks.after_extract = [&] {
+    if (request.clear_data) ClearUserData();
+  };
+  // The temporary archive lives in the stretch's private folder, which is
+  // gone when it returns.
+  if (!orvek::payload::ExtractPayload(request.payload, dir, hooks)) return;
+  RegisterInstallation(dir, request.add_desktop, request.add_start_menu);
+
+  view.ShowPage(tpInstallFinished, L"", false);
+  view.SetEnvCheckVisible(orvek::system::FileExists(dir + kEnvCheckTool));
+  if (RequestsUpdaterRemoval(request.payload.installer_path)) {
+    ::DeleteFileW((dir + L"\\update.exe").c_str());
+  }
+  addPublicLog(request, L".def.app.install", L"应用安装", L"OTHER",
+               InstallExtraData(request.target_text, request.free_space_label));
+  orvek::log::LogInfo(L"install ok.");
+}
+
+}  // namespace
+
+void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept {
+  try {
+    Install(request, view);
+  } catch (const std::exception& e) {
+    orvek::log::LogError(L"install failed, " + orvek::log::WideFromUtf8(e.what()));
+    view.ShowPage(tpInstallFailed, kInstallFailed, true);
+  } catch (...) {
+    orvek::log::LogError(L"install failed, unknown failure");
+    view.ShowPage(tpInstallFailed, kInstallFailed, true);
+  }
+}
+
+}  // namespace orvek::app

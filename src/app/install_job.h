@@ -1,0 +1,34 @@
+// The install worker's body: from creating the target directory to the
+// event report, over the values of one request. It reaches the window only
+// through an InstallView.
+#pragma once
+
+#include <string>
+
+#include "app/install_page.h"
+#include "app/install_request.h"
+
+namespace orvek::app {
+
+// What the job asks of the window. Each call returns once the UI thread has
+// done it; when the window is gone the call does nothing and the job runs on
+// to its end without a screen.
+class InstallView {
+ public:
+  virtual ~InstallView() = default;
+  virtual void ShowPage(TInstallPage page, const std::wstring& msg, bool error) = 0;
+  virtual void SetProgressText(const std::wstring& text) = 0;
+  virtual void ShowProgress(int percent) = 0;
+  virtual void SetEnvCheckVisible(bool visible) = 0;
+};
+
+inline constexpr const wchar_t* kInstallingText = L"正在安装...";
+inline constexpr const wchar_t* kEnvCheckTool = L"\\lib\\ia32\\win32\\runtime-check\\orvekRunTimeCheck.exe";
+
+// Runs one installation on the calling (worker) thread. Every outcome ends
+// on a page of the view and in the log; nothing escapes it: a failure
+// outside the payload stretch, too, ends on the failed page with
+// "install failed, " and its message.
+void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept;
+
+}  // namespace orvek::app
