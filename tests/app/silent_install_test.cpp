@@ -1,0 +1,202 @@
+// Unattended installations as a deployment tool runs them: the packed
+// sample installer with switches, no window ever, an exit code that says
+// how it ended.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/log_tail.h"
+#include "support/scratch_dir.h"
+#include "support/top_windows.h"
+
+namespace orvek::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const wchar_t* kUninstallKey = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher";
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::wstring RegistryString(HKEY root, const std::wstring& key, const std::wstring& name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof value;
+  if (::RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+    return L"";
+  }
+  return value;
+}
+
+// Every window of `pid`: top-level ones, hidden included, and message-only ones.
+std::set<std::wstring> WindowsOf(DWORD pid) {
+  std::vector<HWND> all;
+  ::EnumWindows(
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&all));
+  for (HWND h = ::FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); h;
+       h = ::FindWindowExW(HWND_MESSAGE, h, nullptr, nullptr)) {
+    all.push_back(h);
+  }
+  std::set<std::wstring> found;
+  for (HWND hwnd : all) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == pid) found.insert(WindowClass(hwnd) + L" \"" + WindowText(hwnd) + L"\"");
+  }
+  return found;
+}
+
+struct Outcome {
+  DWORD code = STILL_ACTIVE;
+  std::set<std::wstring> windows;  // every window the process had while it ran
+  std::string log;                 // what it appended to the usual log
+};
+
+std::string Join(const std::set<std::wstring>& windows) {
+  std::string text;
+  for (const auto& w : windows) text += std::string(w.begin(), w.end()) + "; ";
+  return text;
+}
+
+class SilentInstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Forget(); }
+  void TearDown() override { Forget(); }
+
+  void Forget() {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+    std::error_code ec;
+    fs::remove_all(Target(), ec);
+  }
+
+  // A directory with blanks, outside the program folder.
+  static fs::path Target() { return L"C:\\Orvek Silent Test\\teacher client"; }
+
+  fs::path Installer() {
+    const fs::path installer = dir_.path() / L"orvek-setup-v6.15.1.exe";
+    if (!fs::exists(installer)) fs::copy_file(WindowsPath(ORVEK_SAMPLE_INSTALLER), installer);
+    return installer;
+  }
+
+  // Runs `installer` with the command line tail `args`, watching its windows
+  // until it ends.
+  static Outcome Run(const fs::path& installer, const std::wstring& args, DWORD timeout_ms = 90000) {
+    LogTail log;
+    ChildProcess child = ChildProcess::Start(installer.wstring(), {}, &args);
+    Outcome outcome;
+    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+    while (::WaitForSingleObject(child.Handle(), 10) == WAIT_TIMEOUT && ::GetTickCount64() < deadline) {
+      for (const auto& w : WindowsOf(child.Pid())) outcome.windows.insert(w);
+    }
+    outcome.code = child.WaitForExit(0);
+    outcome.log = log.Appended();
+    return outcome;
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(SilentInstallTest, InstallsIntoATargetWithBlanksWithoutAnyWindow) {
+  const Outcome run = Run(Installer(), L"/S /NOSTARTMENU /D=" + Target().wstring());
+  EXPECT_EQ(run.code, 0u) << run.log;
+  EXPECT_TRUE(run.windows.empty()) << Join(run.windows);
+
+  // The same tree and entry as a windowed installation, in the given
+  // directory itself (no sub-path appended).
+  const fs::path source = WindowsPath(ORVEK_SAMPLE_TREE);
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(source)) {
+    if (!entry.is_regular_file()) continue;
+    const fs::path installed = Target() / fs::relative(entry.path(), source);
+    EXPECT_EQ(ReadAll(installed), ReadAll(entry.path())) << installed.string();
+    ++files;
+  }
+  EXPECT_EQ(files, 8u);
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
+            (Target() / L"uninstall.exe").wstring());
+  for (const char* line : {"silent install begin, ", "begin to install...", "UnzipProgressCallback100",
+                           "install ok.", "silent install end, 0 success"}) {
+    EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
+  }
+}
+
+// Each refusal ends with its documented code, never with a window or a box.
+TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
+  const fs::path installer = Installer();
+  const fs::path damaged = dir_.path() / L"damaged.exe";
+  fs::copy_file(installer, damaged);
+  {
+    // The archive's end is gone: cut the file a little after the payload
+    // offset stored at byte 128.
+    std::int32_t offset = 0;
+    std::ifstream in(damaged, std::ios::binary);
+    in.seekg(128);
+    in.read(reinterpret_cast<char*>(&offset), sizeof offset);
+    in.close();
+    ASSERT_GT(offset, 0);
+    fs::resize_file(damaged, static_cast<std::uintmax_t>(offset) + 64);
+  }
+  // Wine reports Windows XP to this file name only.
+  const fs::path xp = dir_.path() / L"orvek-xp-silent.exe";
+  fs::copy_file(installer, xp);
+  const std::wstring xp_key = L"Software\\Wine\\AppDefaults\\orvek-xp-silent.exe";
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, xp_key.c_str(), L"Version", REG_SZ, L"winxp", 12), ERROR_SUCCESS);
+  const fs::path file = dir_.path() / L"a file";
+  std::ofstream(file) << "x";
+
+  struct Case {
+    const char* name;
+    std::wstring args;
+    const wchar_t* mutex;  // held by the test while the installer runs
+    fs::path installer;
+    DWORD code;
+  } cases[] = {
+      {"windows xp", L"/S", nullptr, xp, 1150},
+      {"unknown switch", L"/S /QUIET", nullptr, installer, 1639},
+      {"another installer", L"/S", L"#OrvekTeacherInstall", installer, 1618},
+      {"client running", L"/S /D=" + Target().wstring(), L"#OrvekTeacher", installer, 4601},
+      {"target cannot be created", L"/S /D=" + (file / L"orvek").wstring(), nullptr, installer, 4603},
+      {"damaged payload", L"/S /D=" + Target().wstring(), nullptr, damaged, 4604},
+      {"log file cannot be created", L"/S /LOG=\"" + (file / L"x.log").wstring() + L"\"", nullptr, installer,
+       4606},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HANDLE mutex = c.mutex ? ::CreateMutexW(nullptr, FALSE, c.mutex) : nullptr;
+    const Outcome run = Run(c.installer, c.args);
+    if (mutex) ::CloseHandle(mutex);
+    EXPECT_EQ(run.code, c.code) << run.log;
+    EXPECT_TRUE(run.windows.empty()) << Join(run.windows);
+    EXPECT_NE(run.log.find("silent install end, " + std::to_string(c.code)), std::string::npos)
+        << run.log;
+  }
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, xp_key.c_str());
+  EXPECT_FALSE(fs::exists(Target() / L"orvekclient.exe"));
+}
+
+TEST_F(SilentInstallTest, LogSwitchGetsTheSameRecordsAsTheLog) {
+  const fs::path log_file = dir_.path() / L"deploy logs" / L"orvek.log";
+  const Outcome run =
+      Run(Installer(), L"/SILENT \"/LOG=" + log_file.wstring() + L"\" /DIR=\"" + Target().wstring() + L"\"");
+  ASSERT_EQ(run.code, 0u) << run.log;
+  EXPECT_EQ(ReadAll(log_file), run.log);
+  EXPECT_NE(run.log.find("install ok."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvek::test
