@@ -1,0 +1,130 @@
+#include "system/installation_registration.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <exception>
+#include <optional>
+
+#include "log/logs.h"
+#include "log/text.h"
+#include "payload/com_ptr.h"
+#include "system/directories.h"
+#include "system/os_error.h"
+#include "system/registry.h"
+#include "system/removal_rules.h"
+
+namespace orvek::system {
+namespace {
+
+using payload::ComPtr;
+
+// Leaves the apartment only when this call entered it.
+class ComApartment {
+ public:
+  ComApartment() noexcept : entered_(SUCCEEDED(::CoInitialize(nullptr))) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (entered_) ::CoUninitialize();
+  }
+
+ private:
+  bool entered_;
+};
+
+ComPtr<IShellLinkW> MakeLink(const std::wstring& target, const wchar_t* description) {
+  ComPtr<IShellLinkW> link;
+  const HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_IShellLinkW, reinterpret_cast<void**>(link.put()));
+  if (FAILED(hr)) throw OsError("CoCreateInstance(ShellLink)", static_cast<DWORD>(hr));
+  // Their results are not looked at: a link that cannot be written shows up
+  // as a missing shortcut, which the installation survives.
+  link->SetPath(target.c_str());
+  link->SetWorkingDirectory(DirectoryPart(target).c_str());
+  link->SetDescription(description);
+  return link;
+}
+
+void SaveLink(const ComPtr<IShellLinkW>& link, const std::wstring& file) {
+  ComPtr<IPersistFile> persist;
+  const HRESULT hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.put()));
+  if (FAILED(hr)) throw OsError("QueryInterface(IPersistFile)", static_cast<DWORD>(hr));
+  persist->Save(file.c_str(), FALSE);
+}
+
+// An existing shortcut always goes before a new one is saved in its place,
+// so switching an option off removes what an earlier run left.
+void DeleteIfPresent(const std::wstring& file) {
+  if (FileExists(file)) ::DeleteFileW(file.c_str());
+}
+
+void MakeShortcuts(RegistryKey& folders, const std::wstring& dir, const RegistrationRequest& request,
+                   const ComPtr<IShellLinkW>& client, const ComPtr<IShellLinkW>& uninstall) {
+  const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
+
+  // An empty folder value would put the shortcut at the current drive's root.
+  const std::wstring desktop = folders.ReadString(L"Desktop");
+  if (desktop.empty()) {
+    log::LogWarn(L"Desktop folder unknown, desktop shortcut skipped");
+  } else {
+    const std::wstring path = desktop + L"\\" + link_name;
+    DeleteIfPresent(path);
+    if (request.add_desktop) SaveLink(client, path);
+  }
+
+  if (const std::wstring drive = DrivePart(dir + L"\\uninstall.exe"); !drive.empty()) {
+    const std::wstring path = drive + L"\\" + link_name;
+    DeleteIfPresent(path);
+    SaveLink(client, path);
+  }
+
+  const std::wstring programs = folders.ReadString(L"Programs");
+  if (programs.empty()) {
+    log::LogWarn(L"Programs folder unknown, start-menu shortcuts skipped");
+    return;
+  }
+  DeleteIfPresent(programs + L"\\" + link_name);
+  const std::wstring menu = programs + L"\\Orvek";
+  CreateDirectories(menu);
+  const std::wstring client_path = menu + L"\\" + link_name;
+  const std::wstring uninstall_path = menu + L"\\卸载" + link_name;
+  DeleteIfPresent(client_path);
+  DeleteIfPresent(uninstall_path);
+  if (request.add_start_menu) {
+    SaveLink(client, client_path);
+    SaveLink(uninstall, uninstall_path);
+  }
+}
+
+void WriteUninstallEntry(const std::wstring& dir) {
+  std::optional<RegistryKey> entry = RegistryKey::Create(HKEY_CURRENT_USER, kRegistrationKey);
+  if (!entry) return;
+  entry->WriteString(L"UninstallString", dir + L"\\uninstall.exe");
+  entry->WriteString(L"DisplayName", kShortcutName);
+  entry->WriteString(L"DisplayIcon", dir + L"\\orvekclient.exe");
+  entry->WriteString(L"Publisher", L"Orvek教育科技股份有限公司");
+  entry->WriteString(L"UrlInfoAbout", kPublisherUrl);
+}
+
+}  // namespace
+
+void RegisterInstallation(const RegistrationRequest& request) {
+  try {
+    const std::wstring dir(log::Trim(request.directory));
+    const ComApartment apartment;
+    const ComPtr<IShellLinkW> client = MakeLink(dir + L"\\orvekclient.exe", kShortcutName);
+    const ComPtr<IShellLinkW> uninstall =
+        MakeLink(dir + L"\\uninstall.exe", L"Orvek教师客户端卸载程序");
+    if (std::optional<RegistryKey> folders = RegistryKey::Create(HKEY_CURRENT_USER, kShellFoldersKey)) {
+      MakeShortcuts(*folders, dir, request, client, uninstall);
+    }
+    WriteUninstallEntry(dir);
+  } catch (const std::exception& e) {
+    log::LogError(L"create desktop link error, " + log::WideFromUtf8(e.what()));
+  }
+}
+
+}  // namespace orvek::system

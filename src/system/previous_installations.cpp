@@ -1,0 +1,131 @@
+#include "system/previous_installations.h"
+
+#include <exception>
+#include <optional>
+
+#include "log/logs.h"
+#include "log/text.h"
+#include "system/directories.h"
+#include "system/directory_removal.h"
+#include "system/installation_registration.h"
+#include "system/registry.h"
+#include "system/removal_rules.h"
+#include "system/temp_directory.h"
+
+namespace orvek::system {
+namespace {
+
+std::wstring EnvironmentVariable(const wchar_t* name) {
+  std::wstring value(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (n < value.size()) {
+      value.resize(n);
+      return value;
+    }
+    value.assign(n, L'\0');
+  }
+}
+
+// The temporary folder is the user's, and anything may stand at the backup's
+// name: a symbolic or hard link to a file elsewhere above all. The copy goes
+// to a new file of a fresh name (never opened if something is there), which
+// then replaces the entry at the backup's name: a link there is replaced as
+// a name, its target never written.
+void BackUpConfiguration(const std::wstring& location) {
+  const std::wstring source = location + L"\\app.cfg";
+  const DWORD attributes = ::GetFileAttributesW(source.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return;
+  }
+  const std::wstring backup = GetTempDirectory() + L"\\orvekteacher.cfg";
+  const std::wstring fresh = backup + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+                             std::to_wstring(::GetTickCount64()) + L".new";
+  if (!::CopyFileW(source.c_str(), fresh.c_str(), TRUE)) return;
+  if (!::MoveFileExW(fresh.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    ::DeleteFileW(fresh.c_str());
+  }
+}
+
+}  // namespace
+
+std::wstring ReadRegistryString(const std::wstring& key, const std::wstring& value_name, HKEY root) {
+  const std::optional<RegistryKey> opened = RegistryKey::Open(root, key);
+  if (!opened) return {};
+  try {
+    return DirectoryPart(opened->ReadString(value_name));
+  } catch (const RegistryTypeError&) {
+    log::LogWarn(L"registry value is not a string, " + key + L"\\" + value_name);
+  } catch (const std::exception& e) {
+    log::LogWarn(L"registry value cannot be read, " + key + L"\\" + value_name + L", " +
+                 log::WideFromUtf8(e.what()));
+  }
+  return {};
+}
+
+PreviousInstallations FindPreviousInstallations() {
+  PreviousInstallations found;
+  found.root_key_v50 = HKEY_CURRENT_USER;
+  found.uninstall_v49 = ReadRegistryString(kUninstallKeyV49, L"UninstallString", HKEY_CURRENT_USER);
+  found.uninstall_v50 = ReadRegistryString(kUninstallKeyV50, L"UninstallString", HKEY_CURRENT_USER);
+  if (found.uninstall_v50.empty()) {
+    found.root_key_v50 = HKEY_LOCAL_MACHINE;
+    found.uninstall_v50 =
+        ReadRegistryString(kUninstallKeyV50, L"UninstallString", HKEY_LOCAL_MACHINE);
+  }
+  found.uninstall_v50 = CutAtDriveLetter(found.uninstall_v50);
+  return found;
+}
+
+bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_key, HKEY root) {
+  try {
+    if (std::optional<RegistryKey> parent = RegistryKey::Open(root, parent_key)) {
+      parent->DeleteKeyTree(sub_key);
+    }
+    return true;
+  } catch (const std::exception& e) {
+    log::LogError(L"del registry error, " + log::WideFromUtf8(e.what()) + L", path " + parent_key +
+                  L", key " + sub_key);
+    return false;
+  }
+}
+
+void RemoveInstallationV49(const std::wstring& location) {
+  log::LogInfo(L"begin to uninstall oldversion " + location);
+  try {
+    BackUpConfiguration(location);
+  } catch (const std::exception& e) {
+    log::LogWarn(L"backup of app.cfg failed, " + log::WideFromUtf8(e.what()));
+  }
+  DelDir(location, nullptr, false, false);
+  // A location without a drive would name the current drive's root instead.
+  if (const std::wstring drive = DrivePart(location); !drive.empty()) {
+    const std::wstring shortcut = drive + L"\\" + kShortcutName + L".lnk";
+    if (FileExists(shortcut)) ::DeleteFileW(shortcut.c_str());
+  }
+  log::LogInfo(L"uninstall oldversion end");
+}
+
+void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50) {
+  log::LogInfo(L"begin to uninstall oldversion " + location);
+  DelDir(location, nullptr, false, false);
+  log::LogInfo(L"uninstall oldversion end");
+  log::LogInfo(L"begin to delete v5.0 registry.");
+  DeleteRegistryKey(kUninstallParentV50, kProductKeyV50, root_key_v50);
+  DeleteRegistryKey(L"Software", kProductKeyV50, root_key_v50);
+  log::LogInfo(L"end delete v5.0 registry.");
+}
+
+void ClearUserData() {
+  std::wstring path;
+  try {
+    path = EnvironmentVariable(L"APPDATA") + L"\\orvekclient\\";
+  } catch (const std::exception& e) {
+    log::LogError(L"DelDir error, " + log::WideFromUtf8(e.what()));
+    return;
+  }
+  DelDir(path, nullptr, false, true);
+}
+
+}  // namespace orvek::system

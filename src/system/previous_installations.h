@@ -1,0 +1,65 @@
+// Earlier generations of the client that the registry knows about: where
+// they are, and their removal before an installation.
+//
+// v4.9 is the uninstall entry this installer writes itself (see
+// installation_registration.h), so a later run finds its own installation
+// there. v5.0 is another generation's entry, under HKCU or else HKLM.
+// All registry access is in the 32-bit view (registry.h).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "system/installation_registration.h"
+
+namespace orvek::system {
+
+// Key paths as earlier installers wrote them (letter case included).
+inline constexpr const wchar_t* kUninstallKeyV49 = kRegistrationKey;
+inline constexpr wchar_t kUninstallParentV50[] =
+    L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr wchar_t kUninstallKeyV50[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+    L"9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92";
+inline constexpr wchar_t kProductKeyV50[] = L"9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92";
+
+// What FindPreviousInstallations found: the window keeps these as
+// FUninstallV49, FUninstallV50 and FRootKeyV50.
+struct PreviousInstallations {
+  std::wstring uninstall_v49;  // directory ending in a backslash, or empty
+  std::wstring uninstall_v50;  // same, cut at its drive letter
+  HKEY root_key_v50 = HKEY_LOCAL_MACHINE;  // where the v5.0 entry was found
+};
+
+// The directory part of value `value_name` of `key` below `root` (up to and
+// including the last backslash or colon); empty when the key or value is
+// missing or the value has none. A value that is not text reads as empty and
+// logs "registry value is not a string, <key>\<value_name>". Never throws
+// for registry reasons.
+std::wstring ReadRegistryString(const std::wstring& key, const std::wstring& value_name, HKEY root);
+
+// Reads both uninstall entries: v5.0 under HKCU first, else under HKLM (the
+// root stays HKLM when that is empty too). Called on the UI thread while the
+// window is created; logs only for values that are not text.
+PreviousInstallations FindPreviousInstallations();
+
+// Deletes `sub_key` of `parent_key` below `root` with all its subkeys. A
+// missing parent is no failure. False only when a failure was raised, then
+// with "del registry error, <message>, path <parent>, key <sub>" logged.
+bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_key, HKEY root);
+
+// Backs up "app.cfg" to "<temp>\orvekteacher.cfg", empties `location` (kept
+// itself) and deletes the shortcut at the root of its drive. Logs its begin
+// and end. Install worker thread; never throws.
+void RemoveInstallationV49(const std::wstring& location);
+
+// Empties `location` and deletes the v5.0 keys below `root_key_v50`, the
+// latter whatever the emptying did. Install worker thread; never throws.
+void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50);
+
+// Empties and removes "%APPDATA%\orvekclient\" (through DelDir's guard).
+// Install worker thread; never throws.
+void ClearUserData();
+
+}  // namespace orvek::system

@@ -1,0 +1,83 @@
+#include "system/registry.h"
+
+#include <vector>
+
+#include "log/text.h"
+#include "system/os_error.h"
+
+namespace orvek::system {
+
+std::optional<RegistryKey> RegistryKey::Open(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(root, path.c_str(), 0, kRegistryAccess, &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return RegistryKey(key);
+}
+
+std::optional<RegistryKey> RegistryKey::Create(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kRegistryAccess,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return RegistryKey(key);
+}
+
+std::wstring RegistryKey::ReadString(const std::wstring& name) const {
+  // The value may change between the size query and the read; retry then.
+  for (;;) {
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG status = ::RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    if (status != ERROR_SUCCESS) throw OsError("RegQueryValueExW", static_cast<DWORD>(status));
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+      throw RegistryTypeError("registry value " + log::Utf8FromWide(name) + " is not a string");
+    }
+    // One spare character: stored text need not end in a NUL.
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD read = size;
+    status = ::RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type,
+                                reinterpret_cast<BYTE*>(buffer.data()), &read);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    if (status != ERROR_SUCCESS) throw OsError("RegQueryValueExW", static_cast<DWORD>(status));
+    if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+    const std::wstring text(buffer.data(), read / sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
+  }
+}
+
+void RegistryKey::WriteString(const std::wstring& name, const std::wstring& value) {
+  const LONG status = ::RegSetValueExW(key_.get(), name.c_str(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  if (status != ERROR_SUCCESS) throw OsError("RegSetValueExW", static_cast<DWORD>(status));
+}
+
+void RegistryKey::DeleteKeyTree(const std::wstring& sub_key) {
+  // A registry link below the key is opened as the link, which has no
+  // subkeys, so the walk never descends into the key it points at.
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExW(key_.get(), sub_key.c_str(), REG_OPTION_OPEN_LINK, kRegistryAccess, &raw) ==
+      ERROR_SUCCESS) {
+    RegistryKey sub(raw);
+    DWORD count = 0;
+    DWORD longest = 0;
+    if (::RegQueryInfoKeyW(sub.get(), nullptr, nullptr, nullptr, &count, &longest, nullptr,
+                           nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+      std::vector<wchar_t> name(longest + 1);
+      for (DWORD i = count; i-- > 0;) {
+        DWORD length = static_cast<DWORD>(name.size());
+        if (::RegEnumKeyExW(sub.get(), i, name.data(), &length, nullptr, nullptr, nullptr,
+                            nullptr) == ERROR_SUCCESS) {
+          sub.DeleteKeyTree(std::wstring(name.data(), length));
+        }
+      }
+    }
+  }
+  ::RegDeleteKeyExW(key_.get(), sub_key.c_str(), KEY_WOW64_32KEY, 0);
+}
+
+}  // namespace orvek::system

@@ -1,0 +1,57 @@
+// Registry keys as the 32-bit installer sees them.
+//
+// Every key is opened in the 32-bit view (KEY_WOW64_32KEY): it is what the
+// i686 product gets by default, and passing it explicitly makes the x86_64
+// test build read and write the same branch below HKLM\Software
+// (Wow6432Node on a 64-bit system). Under HKCU the views are one.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "system/unique_handle.h"
+
+namespace orvek::system {
+
+// Raised when a value exists but holds something other than text.
+class RegistryTypeError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class RegistryKey {
+ public:
+  // Opens `path` below `root` with full access, without creating it.
+  // nullopt when it cannot be opened (missing, or access denied).
+  static std::optional<RegistryKey> Open(HKEY root, const std::wstring& path);
+  // Opens `path` below `root` with full access, creating it and any missing
+  // parents. nullopt when that fails.
+  static std::optional<RegistryKey> Create(HKEY root, const std::wstring& path);
+
+  // The text of value `name`: REG_SZ or REG_EXPAND_SZ (not expanded), cut at
+  // its first NUL. A missing value reads as empty. Throws RegistryTypeError
+  // for a value of any other type, OsError when the read fails otherwise.
+  std::wstring ReadString(const std::wstring& name) const;
+
+  // Writes `value` as REG_SZ. Throws OsError on failure.
+  void WriteString(const std::wstring& name, const std::wstring& value);
+
+  // Deletes `sub_key` with every key below it: each key's subkeys from the
+  // last index to the first, deepest first, then the key. Failures of single
+  // deletions are not reported (what can be deleted is). Missing: nothing.
+  void DeleteKeyTree(const std::wstring& sub_key);
+
+  HKEY get() const noexcept { return key_.get(); }
+
+ private:
+  explicit RegistryKey(HKEY key) noexcept : key_(key) {}
+  UniqueKey key_;
+};
+
+// The access every key is opened with.
+inline constexpr REGSAM kRegistryAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
+
+}  // namespace orvek::system
