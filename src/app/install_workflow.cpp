@@ -12,6 +12,7 @@
 #include "app/install_rules.h"
 #include "app/main_window.h"
 #include "log/logs.h"
+#include "log/text.h"
 #include "system/directories.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
@@ -36,6 +37,7 @@ class HandoffInstallView : public InstallView {
       : handoff_(std::move(handoff)), window_(window) {}
 
   void ShowPage(TInstallPage page, const std::wstring& msg, bool error) override {
+    // Already on the UI thread inside Run: SyncShowPages runs ShowPage at once.
     Run([=](TfrmTeacherMain& w) { w.SyncShowPages(page, msg, error); });
   }
   void SetProgressText(const std::wstring& text) override {
@@ -105,8 +107,14 @@ InstallRequest TfrmTeacherMain::MakeInstallRequest() const {
 }
 
 void TfrmTeacherMain::StartInstallWorker() {
-  auto view = std::make_shared<HandoffInstallView>(handoff_, this);
-  std::thread([request = MakeInstallRequest(), view] { RunInstallJob(request, *view); }).detach();
+  try {
+    auto view = std::make_shared<HandoffInstallView>(handoff_, this);
+    std::thread([request = MakeInstallRequest(), view] { RunInstallJob(request, *view); }).detach();
+  } catch (const std::exception& e) {
+    // No worker (no thread, no module path): the installation cannot run.
+    orvek::log::LogError(L"install failed, " + orvek::log::WideFromUtf8(e.what()));
+    ShowPage(tpInstallFailed, L"安装异常，请关闭当前程序重新安装！", true);
+  }
 }
 
 void TfrmTeacherMain::btnRetryClick() {

@@ -4,12 +4,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "app/install_job.h"
 #include "log/logs.h"
 #include "support/scratch_dir.h"
+#include "support/top_windows.h"
 #include "window_fixture.h"
 
 namespace orvek::test {
@@ -77,6 +80,24 @@ TEST_F(InstallJobTest, AMissingPayloadOffsetAsksForARetryAndAnUnreadableInstalle
   ASSERT_FALSE(view.calls.empty());
   EXPECT_EQ(view.calls.back(), L"page3 error 安装异常，请关闭当前程序重新安装！");
   EXPECT_NE(log.Appended().find("install failed, "), std::string::npos);
+}
+
+// The version service retired the package: the box each time, no
+// installation, the first page stays.
+TEST_F(MainWindowTest, ARetiredPackageShowsTheBoxEachTimeAndStaysOnTheFirstPage) {
+  LogFileTail log;
+  W().FVersionValid->store(0);
+  for (int press = 0; press < 2; ++press) {
+    std::optional<std::wstring> text;
+    std::thread person([&] { text = AnswerMessageBox(::GetCurrentProcessId(), L"错误", IDOK, 10000); });
+    W().btnInstallClick();  // modal until the person answers
+    person.join();
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(*text, L"当前版本已停用，请从官网下载最新安装包！");
+  }
+  EXPECT_EQ(FrontPage(), W().pnlPreInstall->Handle());
+  EXPECT_TRUE(W().btnInstall->Enabled());
+  EXPECT_EQ(log.Appended().find("begin to install"), std::string::npos);
 }
 
 }  // namespace

@@ -34,6 +34,14 @@ HWND FindControl(HWND top, const std::wstring& name) {
 
 std::wstring ControlSkinItem(HWND control) { return AtomProperty(control, L"OrvekSkin"); }
 
+std::wstring ControlText(HWND control) {
+  const HWND edit = ::FindWindowExW(control, nullptr, L"Edit", nullptr);
+  const HWND source = edit ? edit : control;
+  wchar_t text[1024] = {};
+  ::SendMessageW(source, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
 void PressControl(HWND control) {
   ::SendMessageW(control, WM_KEYDOWN, VK_SPACE, 0);
 }
