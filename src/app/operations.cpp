@@ -1,22 +1,42 @@
 // Forwards to the subsystems that provide each operation.
 #include "app/operations.h"
 
+#include "system/installation_registration.h"
+#include "system/previous_installations.h"
+
 namespace orvek::app {
 
-// Placeholders until machine identity, discovery, registration and the
-// services are in: an unknown machine with nothing installed before.
+// Placeholders until machine identity and the services are in: an unknown
+// machine. The two services must start their threads through
+// StartBackgroundWork (background_work.h), so that an unattended run can
+// wait for the verdict and the report.
 std::wstring ComputeDeviceInfo() { return L"unknown"; }
 std::wstring GetMonitorIds() { return L"unknown"; }
 std::wstring ComputeClientId() { return L""; }
-PreviousInstallations FindPreviousInstallations() { return {}; }
-void RemoveInstallationV49(const std::wstring&, const std::function<void()>& before_emptying) {
-  before_emptying();
-}
-void RemoveInstallationV50(const std::wstring&, HKEY) {}
-void ClearUserData() {}
-void RegisterInstallation(const std::wstring&, bool, bool) {}
 void StartVersionCheck(const std::wstring&, const VersionVerdict&) {}
 void addPublicLog(const InstallRequest&, const std::wstring&, const std::wstring&, const std::wstring&,
                   const std::string&) {}
+
+PreviousInstallations FindPreviousInstallations() {
+  const orvek::system::PreviousInstallations found = orvek::system::FindPreviousInstallations();
+  return {found.uninstall_v49, found.uninstall_v50, found.root_key_v50};
+}
+
+void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying) {
+  // The removal saves the configuration and empties the location in one
+  // call, so the progress text comes just before it.
+  before_emptying();
+  orvek::system::RemoveInstallationV49(location);
+}
+
+void RemoveInstallationV50(const std::wstring& location, HKEY root) {
+  orvek::system::RemoveInstallationV50(location, root);
+}
+
+void ClearUserData() { orvek::system::ClearUserData(); }
+
+void RegisterInstallation(const std::wstring& dir, bool add_desktop, bool add_start_menu) {
+  orvek::system::RegisterInstallation({dir, add_desktop, add_start_menu});
+}
 
 }  // namespace orvek::app

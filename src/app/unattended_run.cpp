@@ -1,6 +1,7 @@
 #include "app/unattended_run.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <exception>
 #include <string>
@@ -212,6 +213,12 @@ ExitCode Run(const SetupSwitches& switches) {
 }  // namespace
 
 ExitCode RunUnattended(const SetupSwitches& switches) noexcept {
+  // The shortcuts are made through COM on this thread. In a single-threaded
+  // apartment COM keeps a hidden window for calls between apartments, which
+  // a thread without a message loop would leave unanswered (a broadcast to
+  // all windows would wait on it); the multithreaded one has none. Its
+  // callers' own CoInitialize then fails harmlessly and they use this one.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   ExitCode code = ExitCode::kInstallFailed;
   const wchar_t* what = switches.plan ? L"plan end, " : L"silent install end, ";
   try {
@@ -234,6 +241,7 @@ ExitCode RunUnattended(const SetupSwitches& switches) noexcept {
   } catch (...) {
     orvek::log::LogError(what + std::to_wstring(static_cast<int>(code)));
   }
+  if (SUCCEEDED(com)) ::CoUninitialize();
   return code;
 }
 

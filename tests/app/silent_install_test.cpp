@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
+#include "system/temp_directory.h"
 
 namespace orvek::test {
 namespace {
@@ -24,6 +28,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const wchar_t* kUninstallKey = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher";
+
+constexpr const wchar_t* kShellFolders = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const wchar_t* kLink = L"Orvek教师客户端.lnk";
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -82,6 +89,8 @@ class SilentInstallTest : public ::testing::Test {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
     std::error_code ec;
     fs::remove_all(Target(), ec);
+    fs::remove(fs::path(RegistryString(HKEY_CURRENT_USER, kShellFolders, L"Desktop")) / kLink, ec);
+    fs::remove(fs::path(L"C:\\") / kLink, ec);
   }
 
   // A directory with blanks, outside the program folder.
@@ -129,6 +138,14 @@ TEST_F(SilentInstallTest, InstallsIntoATargetWithBlanksWithoutAnyWindow) {
   EXPECT_EQ(files, 8u);
   EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
             (Target() / L"uninstall.exe").wstring());
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"DisplayIcon"),
+            (Target() / L"orvekclient.exe").wstring());
+  // The shortcuts the options ask for: desktop and drive root, no start menu.
+  const fs::path desktop = RegistryString(HKEY_CURRENT_USER, kShellFolders, L"Desktop");
+  const fs::path programs = RegistryString(HKEY_CURRENT_USER, kShellFolders, L"Programs");
+  EXPECT_TRUE(fs::exists(desktop / kLink));
+  EXPECT_TRUE(fs::exists(fs::path(L"C:\\") / kLink));
+  EXPECT_FALSE(fs::exists(programs / L"Orvek" / kLink));
   for (const char* line : {"silent install begin, ", "begin to install...", "UnzipProgressCallback100",
                            "install ok.", "silent install end, 0 success"}) {
     EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
@@ -196,6 +213,122 @@ TEST_F(SilentInstallTest, LogSwitchGetsTheSameRecordsAsTheLog) {
   ASSERT_EQ(run.code, 0u) << run.log;
   EXPECT_EQ(ReadAll(log_file), run.log);
   EXPECT_NE(run.log.find("install ok."), std::string::npos);
+}
+
+// Files (path, size, time) and registry (keys and values) a run could touch.
+std::map<std::wstring, std::wstring> Snapshot(const std::vector<fs::path>& except) {
+  std::map<std::wstring, std::wstring> items;
+  for (auto it = fs::recursive_directory_iterator(L"C:\\", fs::directory_options::skip_permission_denied);
+       it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path& path = it->path();
+    // Links lead out of the prefix (the desktop is the Unix home); Windows'
+    // own folder is large and no run writes there.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        path == L"C:\\windows") {
+      it.disable_recursion_pending();
+    }
+    if (std::find(except.begin(), except.end(), path) != except.end()) continue;
+    // A folder's time changes with the /LOG= file in it; its entries say more.
+    std::error_code ec;
+    items[path.wstring()] = it->is_regular_file(ec)
+                                ? std::to_wstring(it->file_size(ec)) + L" " +
+                                      std::to_wstring(fs::last_write_time(path, ec).time_since_epoch().count())
+                                : L"folder";
+  }
+  struct Root {
+    HKEY key;
+    const wchar_t* name;
+    REGSAM view;
+  } roots[] = {{HKEY_CURRENT_USER, L"HKCU\\Software", 0},
+               {HKEY_LOCAL_MACHINE, L"HKLM32\\Software", KEY_WOW64_32KEY},
+               {HKEY_LOCAL_MACHINE, L"HKLM64\\Software", KEY_WOW64_64KEY}};
+  std::function<void(HKEY, const std::wstring&, const std::wstring&, REGSAM)> walk =
+      [&](HKEY parent, const std::wstring& path, const std::wstring& name, REGSAM view) {
+        // Wine's own settings, which its user32 refreshes in every new process.
+        if (name == L"HKCU\\Software\\Wine") return;
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
+        items[name] = L"key";
+        std::vector<wchar_t> name_buffer(16384);
+        std::vector<BYTE> data_buffer(65536);
+        wchar_t* value_name = name_buffer.data();
+        BYTE* data = data_buffer.data();
+        for (DWORD i = 0;; ++i) {
+          DWORD name_size = 16384, data_size = 65536, type = 0;
+          if (::RegEnumValueW(key, i, value_name, &name_size, nullptr, &type, data, &data_size) != ERROR_SUCCESS) break;
+          items[name + L"|" + value_name] =
+              std::to_wstring(type) + L":" + std::wstring(reinterpret_cast<wchar_t*>(data), data_size / 2);
+        }
+        for (DWORD i = 0;; ++i) {
+          DWORD name_size = 16384;
+          if (::RegEnumKeyExW(key, i, value_name, &name_size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+          walk(key, value_name, name + L"\\" + value_name, view);
+        }
+        ::RegCloseKey(key);
+      };
+  for (const Root& root : roots) walk(root.key, L"Software", root.name, root.view);
+  return items;
+}
+
+std::vector<std::wstring> Differences(const std::map<std::wstring, std::wstring>& before,
+                                      const std::map<std::wstring, std::wstring>& after) {
+  std::vector<std::wstring> out;
+  for (const auto& [k, v] : before) {
+    const auto it = after.find(k);
+    if (it == after.end()) out.push_back(L"gone: " + k);
+    else if (it->second != v) out.push_back(L"changed: " + k);
+  }
+  for (const auto& [k, v] : after) {
+    if (!before.count(k)) out.push_back(L"new: " + k);
+  }
+  return out;
+}
+
+TEST_F(SilentInstallTest, PlanListsBothGenerationsWithTheGuardsVerdictAndChangesNothing) {
+  constexpr const wchar_t* kKeyV50 =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92";
+  const fs::path old49 = L"C:\\plan test\\orvek\\old49";
+  const fs::path old50 = L"C:\\plan test\\Orvek5";  // no "orvek" in lower case: refused
+  for (const fs::path& dir : {old49, old50}) {
+    fs::create_directories(dir);
+    std::ofstream(dir / L"app.cfg") << "kept";
+  }
+  const std::wstring v49 = (old49 / L"uninstall.exe").wstring();
+  const std::wstring v50 = L"\"" + (old50 / L"uninstall.exe").wstring() + L"\" /S";
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", REG_SZ, v49.c_str(),
+                              static_cast<DWORD>((v49.size() + 1) * 2)), ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKeyV50, L"UninstallString", REG_SZ, v50.c_str(),
+                              static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
+  const fs::path installer = Installer();
+  const fs::path plan_log = dir_.path() / L"plan.log";
+  const fs::path usual_log = fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log";
+
+  const auto before = Snapshot({usual_log, plan_log});
+  const Outcome run = Run(installer, L"/PLAN /CLEARUSERDATA /LOG=" + plan_log.wstring());
+  const auto after = Snapshot({usual_log, plan_log});
+
+  EXPECT_EQ(run.code, 0u) << run.log;
+  EXPECT_TRUE(run.windows.empty()) << Join(run.windows);
+  EXPECT_EQ(Differences(before, after), std::vector<std::wstring>());
+  const std::string plan = ReadAll(plan_log);
+  for (const std::string line : {
+           "plan, v4.9 HKEY_CURRENT_USER\\Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher, "
+           "location C:\\plan test\\orvek\\old49\\, removal accepted, would empty C:\\plan test\\orvek\\old49",
+           "plan, v5.0 HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+           "9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92, location C:\\plan test\\Orvek5\\, removal refused, "
+           "the path does not contain orvek",
+           "plan, v5.0 registry keys would be deleted, HKEY_CURRENT_USER\\",
+           "plan, target directory C:\\plan test\\orvek\\old49, exists",
+           "plan, uninstall entry HKEY_CURRENT_USER\\",
+           "plan, user data ",
+           "plan end, 0 success"}) {
+    EXPECT_NE(plan.find(line), std::string::npos) << line << "\n" << plan;
+  }
+  EXPECT_EQ(plan, run.log);
+
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, kKeyV50);
+  fs::remove_all(L"C:\\plan test");
 }
 
 }  // namespace
