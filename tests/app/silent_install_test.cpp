@@ -206,6 +206,32 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
   EXPECT_FALSE(fs::exists(Target() / L"orvekclient.exe"));
 }
 
+// A drive of 820 MiB (scripts mount it as S: when they can), filled to
+// leave 0.79 units of 2^30 bytes.
+TEST_F(SilentInstallTest, TooLittleSpaceOnTheTargetDriveEndsWithItsCode) {
+  if (!fs::is_directory(L"S:\\")) GTEST_SKIP() << "no small drive S: (needs root to mount it)";
+  const fs::path fill = L"S:\\fill.bin";
+  {
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"S:\\", &free, nullptr, nullptr));
+    const std::uint64_t keep = static_cast<std::uint64_t>(0.79 * 1073741824.0);
+    std::ofstream out(fill, std::ios::binary);
+    const std::string block(1 << 20, 'x');
+    for (std::uint64_t left = free.QuadPart - keep; left > 0;) {
+      const std::uint64_t n = std::min<std::uint64_t>(left, block.size());
+      out.write(block.data(), static_cast<std::streamsize>(n));
+      left -= n;
+    }
+  }
+  const Outcome run = Run(Installer(), L"/S /D=S:\\orvek\\client");
+  fs::remove(fill);
+  EXPECT_EQ(run.code, 4602u) << run.log;
+  EXPECT_TRUE(run.windows.empty()) << Join(run.windows);
+  EXPECT_NE(run.log.find("silent install refused, too little space on the target drive, S:\\orvek\\client"),
+            std::string::npos) << run.log;
+  EXPECT_FALSE(fs::exists(L"S:\\orvek"));
+}
+
 TEST_F(SilentInstallTest, LogSwitchGetsTheSameRecordsAsTheLog) {
   const fs::path log_file = dir_.path() / L"deploy logs" / L"orvek.log";
   const Outcome run =
