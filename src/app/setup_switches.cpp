@@ -64,9 +64,10 @@ class Parser {
   explicit Parser(std::wstring_view line) : line_(line) {}
 
   SetupSwitches Run() {
+    // On past a bad argument: a /S after it still makes the run silent, so
+    // the bad command line ends with its exit code instead of a window.
     for (const CommandLineArgument& arg : SplitCommandLine(line_)) {
       if (!Take(arg)) break;
-      if (!switches_.error.empty()) break;
     }
     return switches_;
   }

@@ -81,6 +81,11 @@ TEST(SetupSwitches, BadCommandLinesSayWhatIsWrong) {
   for (const Case& c : cases) {
     EXPECT_EQ(Parse(c.args).error, c.error) << c.args;
   }
+  // A bad argument before /S still leaves a silent run, which ends with the
+  // bad command line's code rather than opening the window.
+  const SetupSwitches sw = Parse(L"/Q /VERYSILENT /X");
+  EXPECT_TRUE(sw.silent);
+  EXPECT_EQ(sw.error, L"unknown switch /Q");
 }
 
 TEST(SplitCommandLine, FollowsTheStandardSplitting) {
