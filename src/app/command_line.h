@@ -9,11 +9,8 @@
 
 namespace orvek::app {
 
-// Lower-cases A..Z only, so non-ASCII text compares exactly.
-std::wstring AsciiLower(std::wstring_view text);
-
 // True when any of `args` (the real arguments, without the program path)
-// equals `name` after both are ASCII-lower-cased.
+// equals `name` without regard to ASCII case (base::SameText).
 //   {L"DPI"}, L"dpi"   => true
 //   {L"-dpi"}, L"dpi"  => false
 //   {L"dpix"}, L"dpi"  => false

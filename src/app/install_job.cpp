@@ -6,8 +6,8 @@
 
 #include "app/install_rules.h"
 #include "app/operations.h"
+#include "base/unicode.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "system/directories.h"
 
 namespace orvek::app {
@@ -72,7 +72,7 @@ void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept {
   try {
     Install(request, view);
   } catch (const std::exception& e) {
-    orvek::log::LogError(L"install failed, " + orvek::log::WideFromUtf8(e.what()));
+    orvek::log::LogError(L"install failed, " + orvek::base::WideFromUtf8(e.what()));
     view.ShowPage(tpInstallFailed, kInstallFailed, true);
   } catch (...) {
     orvek::log::LogError(L"install failed, unknown failure");

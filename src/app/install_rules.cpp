@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 
 namespace orvek::app {
 
@@ -48,7 +49,7 @@ std::wstring TargetBelowFolder(const std::wstring& chosen) {
 }
 
 std::wstring InstallDirectory(const std::wstring& text) {
-  return StripTrailingBackslashes(std::wstring(orvek::log::Trim(text)));
+  return StripTrailingBackslashes(std::wstring(orvek::base::Trim(text)));
 }
 
 std::wstring FreeSpaceValue(const std::wstring& label) {
@@ -60,7 +61,7 @@ namespace {
 
 std::string JsonString(const std::wstring& text) {
   std::string out = "\"";
-  for (const char c : orvek::log::Utf8FromWide(text)) {
+  for (const char c : orvek::base::Utf8FromWide(text)) {
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;

@@ -11,8 +11,8 @@
 #include "app/install_job.h"
 #include "app/install_rules.h"
 #include "app/main_window.h"
+#include "base/unicode.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "system/directories.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
@@ -112,7 +112,7 @@ void TfrmTeacherMain::StartInstallWorker() {
     std::thread([request = MakeInstallRequest(), view] { RunInstallJob(request, *view); }).detach();
   } catch (const std::exception& e) {
     // No worker (no thread, no module path): the installation cannot run.
-    orvek::log::LogError(L"install failed, " + orvek::log::WideFromUtf8(e.what()));
+    orvek::log::LogError(L"install failed, " + orvek::base::WideFromUtf8(e.what()));
     ShowPage(tpInstallFailed, L"安装异常，请关闭当前程序重新安装！", true);
   }
 }

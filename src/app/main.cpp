@@ -8,8 +8,8 @@
 #include "app/setup_switches.h"
 #include "app/unattended_run.h"
 #include "app/windows_version.h"
+#include "base/unicode.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "system/system_library.h"
 
 namespace {
@@ -66,7 +66,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   } catch (const std::exception& e) {
     // The message goes into the line itself: a stack-trace-only record
     // would not say what failed.
-    orvek::log::LogError(L"startup failed, " + orvek::log::WideFromUtf8(e.what()));
+    orvek::log::LogError(L"startup failed, " + orvek::base::WideFromUtf8(e.what()));
     code = switches.Unattended() ? static_cast<int>(orvek::app::ExitCode::kInstallFailed) : 1;
   }
   orvek::log::CloseLog();

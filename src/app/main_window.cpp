@@ -10,12 +10,13 @@
 #include "app/dpi_awareness.h"
 #include "app/install_rules.h"
 #include "app/skin_strings.h"
+#include "base/com_apartment.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
-#include "log/text.h"
 #include "system/directories.h"
 #include "system/disk_space.h"
 #include "system/system_library.h"
-#include "system/unique_handle.h"
 
 namespace orvek::app {
 namespace {
@@ -78,7 +79,7 @@ std::unique_ptr<SkinControl> MakeFillPanel(const wchar_t* name, const TfrmTeache
 
 // The product logo, drawn rather than stored: an open book on a white disc.
 void DrawLogo(HDC dc, const RECT& r) {
-  using orvek::system::UniqueGdiObject;
+  using orvek::base::UniqueGdiObject;
   const int w = r.right - r.left, h = r.bottom - r.top;
   const auto at = [&](int x, int y) { return POINT{r.left + x * w / 80, r.top + y * h / 80}; };
   UniqueGdiObject white(::CreateSolidBrush(kWhite));
@@ -308,7 +309,7 @@ int CALLBACK BrowseCallback(HWND browser, UINT msg, LPARAM, LPARAM data) {
 // file-system path.
 std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& start) {
   // The new dialog style hosts OLE controls: the thread must be in an apartment.
-  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const orvek::base::ScopedCoInitialize com;
   std::wstring preselect = start;
   BROWSEINFOW info{};
   info.hwndOwner = owner;
@@ -324,7 +325,6 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& star
     if (::SHGetPathFromIDListW(item, path)) chosen = path;
     ::CoTaskMemFree(item);
   }
-  if (SUCCEEDED(com)) ::CoUninitialize();
   return chosen;
 }
 
@@ -345,7 +345,7 @@ void TfrmTeacherMain::FormCreate() {
   } catch (const std::exception& e) {
     // A failed step ends the set-up there; the window still comes up with
     // what the earlier steps set.
-    ::MessageBoxW(hwnd_, orvek::log::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR | MB_OK);
+    ::MessageBoxW(hwnd_, orvek::base::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR | MB_OK);
   }
 }
 

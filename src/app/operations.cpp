@@ -2,17 +2,18 @@
 #include "app/operations.h"
 
 #include "system/installation_registration.h"
+#include "system/machine_identity.h"
 #include "system/previous_installations.h"
 
 namespace orvek::app {
 
-// Placeholders until machine identity and the services are in: an unknown
-// machine. The two services must start their threads through
-// StartBackgroundWork (background_work.h), so that an unattended run can
-// wait for the verdict and the report.
-std::wstring ComputeDeviceInfo() { return L"unknown"; }
-std::wstring GetMonitorIds() { return L"unknown"; }
-std::wstring ComputeClientId() { return L""; }
+std::wstring ComputeDeviceInfo() { return orvek::system::ComputeDeviceInfo(); }
+std::wstring GetMonitorIds() { return orvek::system::GetMonitorIds(); }
+std::wstring ComputeClientId() { return orvek::system::ComputeClientId(); }
+
+// Placeholders until the services are in. Both must start their threads
+// through StartBackgroundWork (background_work.h), so that an unattended run
+// can wait for the verdict and the report.
 void StartVersionCheck(const std::wstring&, const VersionVerdict&) {}
 void addPublicLog(const InstallRequest&, const std::wstring&, const std::wstring&, const std::wstring&,
                   const std::string&) {}

@@ -13,7 +13,7 @@
 #include "app/install_rules.h"
 #include "app/windows_version.h"
 #include "log/logs.h"
-#include "log/text.h"
+#include "base/unicode.h"
 #include "payload/seven_zip_reader.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
@@ -189,7 +189,7 @@ ExitCode Run(const SetupSwitches& switches) {
   try {
     SetUpFirstPage(fields, page);
   } catch (const std::exception& e) {
-    orvek::log::LogError(L"silent install, setup failed, " + orvek::log::WideFromUtf8(e.what()));
+    orvek::log::LogError(L"silent install, setup failed, " + orvek::base::WideFromUtf8(e.what()));
     return ExitCode::kInstallFailed;
   }
   const ExitCode refusal = page.Refusal();
@@ -237,7 +237,7 @@ ExitCode RunUnattended(const SetupSwitches& switches) noexcept {
                         std::wstring(ExitCodeText(code)));
   } catch (const std::exception& e) {
     orvek::log::LogError(what + std::to_wstring(static_cast<int>(code)) + L", " +
-                         orvek::log::WideFromUtf8(e.what()));
+                         orvek::base::WideFromUtf8(e.what()));
   } catch (...) {
     orvek::log::LogError(what + std::to_wstring(static_cast<int>(code)));
   }

@@ -1,6 +1,6 @@
 #include "log/appender.h"
 
-#include "log/text.h"
+#include "base/unicode.h"
 
 namespace orvek::log {
 
@@ -18,7 +18,7 @@ void TWriterAppender::Append(const TLoggingEvent& event) {
   // A failed write loses the record; the caller is never told.
   FWriter->Println(FLayout->Format(event));
   if (!FLayout->IgnoresException() && event.FException != nullptr) {
-    FWriter->Println(L"Exception: " + WideFromUtf8(event.FException->what()));
+    FWriter->Println(L"Exception: " + base::WideFromUtf8(event.FException->what()));
   }
 }
 

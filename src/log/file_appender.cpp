@@ -1,6 +1,6 @@
 #include "log/file_appender.h"
 
-#include "log/text.h"
+#include "base/unicode.h"
 
 namespace orvek::log {
 
@@ -27,7 +27,7 @@ void TFileAppender::SetFile(const std::wstring& path) {
   CloseFile();
   const std::wstring dir = ExtractFileDir(path);
   if (!dir.empty() && !FPlatform.ForceDirectories(dir)) {
-    throw FacilityError("Unable to create directory \"" + Utf8FromWide(dir) + "\"");
+    throw FacilityError("Unable to create directory \"" + base::Utf8FromWide(dir) + "\"");
   }
   // The log is UTF-8 without a byte-order mark, new or appended to alike:
   // bytes already in an existing file are never touched.

@@ -6,7 +6,7 @@
 #include <memory>
 #include <typeinfo>
 
-#include "log/text.h"
+#include "base/unicode.h"
 
 namespace orvek::log {
 namespace {
@@ -30,7 +30,8 @@ std::wstring TSimpleLayout::Format(const TLoggingEvent& event) const {
 
 std::wstring FailureText(const TLoggingEvent& event) {
   if (event.FException == nullptr) return {};
-  return WideFromUtf8(ClassName(*event.FException)) + L": " + WideFromUtf8(event.FException->what());
+  return base::WideFromUtf8(ClassName(*event.FException)) + L": " +
+         base::WideFromUtf8(event.FException->what());
 }
 
 }  // namespace orvek::log

@@ -1,6 +1,6 @@
 #include "log/level.h"
 
-#include "log/text.h"
+#include "base/text.h"
 
 namespace orvek::log {
 
@@ -8,7 +8,7 @@ const TLevel* LevelFromName(std::wstring_view name) {
   static constexpr const TLevel* kLevels[] = {&kOff,  &kFatal, &kError, &kWarn,
                                               &kInfo, &kDebug, &kTrace, &kAll};
   for (const TLevel* level : kLevels) {
-    if (SameText(level->ToString(), name)) return level;
+    if (base::SameText(level->ToString(), name)) return level;
   }
   return nullptr;
 }

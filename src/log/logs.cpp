@@ -10,7 +10,7 @@
 #include "log/logger.h"
 #include "log/os.h"
 #include "log/pattern_layout.h"
-#include "log/text.h"
+#include "base/unicode.h"
 #include "log/property_configurator.h"
 
 namespace orvek::log {
@@ -122,7 +122,7 @@ std::wstring AddLogFile(const std::wstring& path) noexcept {
     root.AddAppender(std::move(appender));
     return {};
   } catch (const std::exception& e) {
-    return WideFromUtf8(e.what());
+    return base::WideFromUtf8(e.what());
   } catch (...) {
     return L"out of memory";
   }

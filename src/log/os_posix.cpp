@@ -15,15 +15,15 @@
 #include <ctime>
 #include <string>
 
+#include "base/unicode.h"
 #include "log/file_appender.h"
 #include "log/os.h"
-#include "log/text.h"
 
 namespace orvek::log {
 namespace {
 
 std::string NativePath(const std::wstring& path) {
-  std::string native = Utf8FromWide(path);
+  std::string native = base::Utf8FromWide(path);
   for (char& c : native) {
     if (c == '\\') c = '/';
   }
@@ -46,7 +46,7 @@ class UniqueFd {
 };
 
 [[noreturn]] void ThrowFileError(const char* what, const std::wstring& path, int error) {
-  throw FacilityError(std::string(what) + " \"" + Utf8FromWide(path) + "\". " + std::strerror(error));
+  throw FacilityError(std::string(what) + " \"" + base::Utf8FromWide(path) + "\". " + std::strerror(error));
 }
 
 class PosixFileStream : public TFileStream {
@@ -134,12 +134,12 @@ class PosixPlatform : public Platform {
     char buffer[4096];
     const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (length <= 0) return {};
-    return ExtractFileDir(WideFromUtf8(std::string_view(buffer, static_cast<std::size_t>(length))));
+    return ExtractFileDir(base::WideFromUtf8(std::string_view(buffer, static_cast<std::size_t>(length))));
   }
 
   // The locale encoding of these systems is UTF-8.
-  std::wstring AnsiToWide(std::string_view bytes) override { return WideFromUtf8(bytes); }
-  std::string WideToAnsi(std::wstring_view text) override { return Utf8FromWide(text); }
+  std::wstring AnsiToWide(std::string_view bytes) override { return base::WideFromUtf8(bytes); }
+  std::string WideToAnsi(std::wstring_view text) override { return base::Utf8FromWide(text); }
 };
 
 }  // namespace
@@ -152,7 +152,7 @@ Platform& SystemPlatform() {
 
 std::wstring TempDirectory() {
   const char* dir = std::getenv("TMPDIR");
-  std::wstring path = WideFromUtf8(dir != nullptr && *dir != '\0' ? dir : "/tmp");
+  std::wstring path = base::WideFromUtf8(dir != nullptr && *dir != '\0' ? dir : "/tmp");
   if (path.back() != L'/') path += L'/';
   return path;
 }
@@ -160,7 +160,7 @@ std::wstring TempDirectory() {
 std::wstring CurrentDirectory() {
   char buffer[4096];
   if (::getcwd(buffer, sizeof buffer) == nullptr) return {};
-  std::wstring path = WideFromUtf8(buffer);
+  std::wstring path = base::WideFromUtf8(buffer);
   if (path.back() != L'/') path += L'/';
   return path;
 }

@@ -4,27 +4,18 @@
 
 #include <string>
 
+#include "base/code_page.h"
+#include "base/system_message.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "log/file_appender.h"
 #include "log/os.h"
-#include "log/text.h"
-#include "system/unique_handle.h"
 
 namespace orvek::log {
 namespace {
 
-using system::MakeUniqueHandle;
-using system::UniqueHandle;
-
-std::wstring SystemMessage(DWORD error) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length > 0 ? std::wstring(Trim(std::wstring_view(buffer, length)))
-                                 : L"System error " + std::to_wstring(error);
-  ::LocalFree(buffer);
-  return text;
-}
+using base::MakeUniqueHandle;
+using base::UniqueHandle;
 
 UniqueHandle OpenHandle(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition) {
   return MakeUniqueHandle(
@@ -32,7 +23,8 @@ UniqueHandle OpenHandle(const std::wstring& path, DWORD access, DWORD sharing, D
 }
 
 [[noreturn]] void ThrowFileError(const char* what, const std::wstring& path, DWORD error) {
-  throw FacilityError(std::string(what) + " \"" + Utf8FromWide(path) + "\". " + Utf8FromWide(SystemMessage(error)));
+  throw FacilityError(std::string(what) + " \"" + base::Utf8FromWide(path) + "\". " +
+                      base::SystemMessageUtf8(error));
 }
 
 class WinFileStream : public TFileStream {
@@ -120,22 +112,8 @@ class WinPlatform : public Platform {
     }
   }
 
-  std::wstring AnsiToWide(std::string_view bytes) override {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    std::wstring text(::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), static_cast<int>(text.size()));
-    return text;
-  }
-
-  std::string WideToAnsi(std::wstring_view text) override {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    std::string bytes(::WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                          nullptr);
-    return bytes;
-  }
+  std::wstring AnsiToWide(std::string_view bytes) override { return base::WideFromAnsi(bytes); }
+  std::string WideToAnsi(std::wstring_view text) override { return base::AnsiFromWide(text); }
 
  private:
   static bool DirectoryExists(const std::wstring& dir) {

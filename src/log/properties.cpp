@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 
 namespace orvek::log {
 
@@ -19,7 +20,7 @@ TProperties TProperties::Parse(std::wstring_view text) {
     if (equals == std::wstring_view::npos) {
       properties.FValues.emplace_back();
     } else {
-      properties.FValues.emplace_back(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));
+      properties.FValues.emplace_back(base::Trim(line.substr(0, equals)), base::Trim(line.substr(equals + 1)));
     }
   }
   return properties;
@@ -27,15 +28,15 @@ TProperties TProperties::Parse(std::wstring_view text) {
 
 std::wstring TProperties::GetProperty(std::wstring_view key) const {
   for (const Entry& entry : FValues) {
-    if (SameText(entry.first, key)) return entry.second;
+    if (base::SameText(entry.first, key)) return entry.second;
   }
   return {};
 }
 
 std::wstring DecodePropertyBytes(std::string_view bytes, Platform& platform) {
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return WideFromUtf8(bytes.substr(3));
-  if (bytes.substr(0, 2) == "\xFF\xFE") return WideFromUtf16(bytes.substr(2), false);
-  if (bytes.substr(0, 2) == "\xFE\xFF") return WideFromUtf16(bytes.substr(2), true);
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return base::WideFromUtf8(bytes.substr(3));
+  if (bytes.substr(0, 2) == "\xFF\xFE") return base::WideFromUtf16(bytes.substr(2), false);
+  if (bytes.substr(0, 2) == "\xFE\xFF") return base::WideFromUtf16(bytes.substr(2), true);
   return platform.AnsiToWide(bytes);
 }
 

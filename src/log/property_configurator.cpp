@@ -1,8 +1,9 @@
 #include "log/property_configurator.h"
 
+#include "base/text.h"
+#include "base/unicode.h"
 #include "log/pattern_layout.h"
 #include "log/rolling_file_appender.h"
-#include "log/text.h"
 
 namespace orvek::log {
 namespace {
@@ -15,13 +16,13 @@ std::wstring Key(std::wstring_view name) { return std::wstring(kPrefix) + std::w
 
 const TLevel& RequireLevel(std::wstring_view name) {
   const TLevel* level = LevelFromName(name);
-  if (level == nullptr) throw FacilityError("\"" + Utf8FromWide(name) + "\" is not a level name");
+  if (level == nullptr) throw FacilityError("\"" + base::Utf8FromWide(name) + "\" is not a level name");
   return *level;
 }
 
 std::int32_t RequireInteger(std::wstring_view text) {
-  const std::optional<std::int32_t> value = ParseDecimalInt32(text);
-  if (!value) throw FacilityError("\"" + Utf8FromWide(text) + "\" is not a valid integer value");
+  const std::optional<std::int32_t> value = base::ParseDecimalInt32(text);
+  if (!value) throw FacilityError("\"" + base::Utf8FromWide(text) + "\" is not a valid integer value");
   return *value;
 }
 
@@ -31,7 +32,7 @@ void TPropertyConfigurator::ConfigureFromFile(const std::wstring& path) {
   try {
     DoConfigure(TProperties::Parse(DecodePropertyBytes(FPlatform.ReadWholeFile(path), FPlatform)));
   } catch (const FacilityError& failure) {
-    FTrace.Error(L"Could not read configuration file [" + path + L"] " + WideFromUtf8(failure.what()));
+    FTrace.Error(L"Could not read configuration file [" + path + L"] " + base::WideFromUtf8(failure.what()));
     FTrace.Error(L"Ignoring configuration file [" + path + L"]");
   }
 }
@@ -46,7 +47,7 @@ void TPropertyConfigurator::ConfigureFromText(std::wstring_view text) {
 
 void TPropertyConfigurator::DoConfigure(const TProperties& properties) {
   FAppenders.clear();
-  if (SameText(properties.GetProperty(Key(L"debug")), L"true")) FTrace.Enable(L"log4delphi.log");
+  if (base::SameText(properties.GetProperty(Key(L"debug")), L"true")) FTrace.Enable(L"log4delphi.log");
 
   if (const TLevel* level = LevelFromName(properties.GetProperty(Key(L"threshold")))) {
     FRegistry.SetDefaultLevel(*level);
@@ -61,7 +62,7 @@ void TPropertyConfigurator::DoConfigure(const TProperties& properties) {
   }
 
   for (const auto& entry : properties.Entries()) {
-    if (!StartsWithText(entry.first, kLoggerPrefix)) continue;
+    if (!base::StartsWithText(entry.first, kLoggerPrefix)) continue;
     const std::wstring name = entry.first.substr(kLoggerPrefix.size());
     const std::wstring value = SubstituteVariables(properties.GetProperty(entry.first), properties);  // first one counts
     FTrace.Debug(L"Parsing for [" + name + L"] with value=[" + value + L"]");
@@ -82,20 +83,20 @@ void TPropertyConfigurator::ParseLogger(const TProperties& properties, TLogger& 
 
 AppenderRef TPropertyConfigurator::ParseAppender(const TProperties& properties, const std::wstring& name) {
   for (const auto& [known, appender] : FAppenders) {
-    if (SameText(known, name)) return appender;
+    if (base::SameText(known, name)) return appender;
   }
   const std::wstring prefix = std::wstring(kAppenderPrefix) + name;
   const std::wstring class_name = properties.GetProperty(prefix);
 
   std::shared_ptr<TFileAppender> appender;
-  if (SameText(class_name, L"TRollingFileAppender")) {
+  if (base::SameText(class_name, L"TRollingFileAppender")) {
     auto rolling = std::make_shared<TRollingFileAppender>(FPlatform, FTrace);
     const std::wstring backups = properties.GetProperty(prefix + L".MaxBackupIndex");
     if (!backups.empty()) rolling->SetMaxBackupIndex(RequireInteger(backups));
     const std::wstring max_size = properties.GetProperty(prefix + L".MaxFileSize");
     if (!max_size.empty()) rolling->SetMaxFileSize(max_size);
     appender = std::move(rolling);
-  } else if (SameText(class_name, L"TFileAppender")) {
+  } else if (base::SameText(class_name, L"TFileAppender")) {
     appender = std::make_shared<TFileAppender>(FPlatform, FTrace);
   } else {
     FTrace.Error(L"Could not instantiate appender named \"" + name + L"\".");
@@ -103,8 +104,8 @@ AppenderRef TPropertyConfigurator::ParseAppender(const TProperties& properties, 
   }
   FTrace.Debug(L"Created appender [" + name + L"] of class " + class_name);
 
-  appender->SetAppend(SameText(properties.GetProperty(prefix + L".Append"), L"true"));
-  const bool app_dir = SameText(properties.GetProperty(prefix + L".AppDir"), L"true");
+  appender->SetAppend(base::SameText(properties.GetProperty(prefix + L".Append"), L"true"));
+  const bool app_dir = base::SameText(properties.GetProperty(prefix + L".AppDir"), L"true");
   const std::wstring file = properties.GetProperty(prefix + L".File");
   if (!file.empty()) appender->SetFile(app_dir ? FPlatform.ProgramDirectory() + L"\\" + file : file);
   appender->SetName(name);
@@ -118,13 +119,13 @@ AppenderRef TPropertyConfigurator::ParseAppender(const TProperties& properties, 
 std::unique_ptr<TLayout> TPropertyConfigurator::ParseLayout(const TProperties& properties,
                                                             const std::wstring& prefix) {
   const std::wstring class_name = properties.GetProperty(prefix + L".layout");
-  if (SameText(class_name, L"TPatternLayout")) {
+  if (base::SameText(class_name, L"TPatternLayout")) {
     std::wstring pattern = properties.GetProperty(prefix + L".layout.Pattern");
     if (pattern.empty()) pattern = L"%m%n";
     FTrace.Debug(L"Created pattern layout [" + pattern + L"]");
     return std::make_unique<TPatternLayout>(pattern);
   }
-  if (SameText(class_name, L"TSimpleLayout")) return std::make_unique<TSimpleLayout>();
+  if (base::SameText(class_name, L"TSimpleLayout")) return std::make_unique<TSimpleLayout>();
   FTrace.Warn(L"No layout for appender at [" + prefix + L"]; it writes nothing");
   return nullptr;
 }
@@ -136,7 +137,7 @@ LoggerValue ParseLoggerValue(std::wstring_view value) {
   for (bool first = true; start <= value.size(); first = false) {
     std::size_t comma = value.find(L',', start);
     if (comma == std::wstring_view::npos) comma = value.size();
-    const std::wstring piece(Trim(value.substr(start, comma - start)));
+    const std::wstring piece(base::Trim(value.substr(start, comma - start)));
     start = comma + 1;
     if (first && has_level) {
       if (!piece.empty()) parsed.level = piece;

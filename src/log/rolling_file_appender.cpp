@@ -3,7 +3,8 @@
 #include <limits>
 #include <string>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 
 namespace orvek::log {
 
@@ -37,7 +38,7 @@ void TRollingFileAppender::RollOver() {
   try {
     SetFile(path);
   } catch (const FacilityError& failure) {
-    FTrace.Error(L"Could not reopen [" + path + L"] after a roll-over: " + WideFromUtf8(failure.what()));
+    FTrace.Error(L"Could not reopen [" + path + L"] after a roll-over: " + base::WideFromUtf8(failure.what()));
   }
 }
 
@@ -51,11 +52,11 @@ std::optional<std::int64_t> ParseMaxFileSize(std::wstring_view text) {
     default: return std::nullopt;
   }
   const std::wstring_view digits = text.substr(0, text.size() - 1);
-  const std::optional<std::int32_t> count = ParseDecimalInt32(digits);
-  if (!count) throw FacilityError("\"" + Utf8FromWide(digits) + "\" is not a valid integer value");
+  const std::optional<std::int32_t> count = base::ParseDecimalInt32(digits);
+  if (!count) throw FacilityError("\"" + base::Utf8FromWide(digits) + "\" is not a valid integer value");
   const std::int64_t bytes = std::int64_t{*count} * unit;
   if (bytes < 0 || bytes > std::numeric_limits<std::int32_t>::max()) {
-    throw FacilityError("MaxFileSize \"" + Utf8FromWide(text) + "\" is out of range");
+    throw FacilityError("MaxFileSize \"" + base::Utf8FromWide(text) + "\" is out of range");
   }
   return bytes;
 }

@@ -18,7 +18,7 @@ namespace orvek::payload {
 std::int32_t GetPayloadOffset(const std::wstring& file_name) noexcept;
 
 // The 11 raw bytes at file offset 132 of `file_name`, zero bytes included;
-// always exactly 11. Throws system::OsError when the file cannot be opened,
+// always exactly 11. Throws base::OsError when the file cannot be opened,
 // positioned or read that far.
 std::string ReadPackageVersion(const std::wstring& file_name);
 

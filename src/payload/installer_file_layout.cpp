@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/text.h"
 #include "payload/byte_order.h"
 
 namespace orvek::payload {
@@ -73,15 +74,8 @@ void WriteInstallerFields(std::span<std::uint8_t> head, std::int32_t payload_off
   std::copy(version_field.begin(), version_field.end(), head.begin() + kVersionPosition);
 }
 
-std::wstring TrimVersionText(std::wstring_view text) {
-  const auto blank = [](wchar_t c) { return static_cast<std::uint32_t>(c) <= 0x20; };
-  const auto first = std::find_if_not(text.begin(), text.end(), blank);
-  const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
-  return first < last ? std::wstring(first, last) : std::wstring();
-}
-
 std::wstring PackageVersionFromField(std::string_view field, AnsiDecoder decode) {
-  return TrimVersionText(decode(field));
+  return std::wstring(base::Trim(decode(field)));
 }
 
 }  // namespace orvek::payload

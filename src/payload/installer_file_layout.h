@@ -86,16 +86,12 @@ InstallerFields ReadInstallerFields(std::span<const std::uint8_t> head);
 void WriteInstallerFields(std::span<std::uint8_t> head, std::int32_t payload_offset,
                           std::string_view version);
 
-// Removes every character at or below U+0020 (controls, NUL, space) from both
-// ends; ones inside stay. L" v6.15.1\0\0\0" => L"v6.15.1", L"a\0b" => L"a\0b".
-std::wstring TrimVersionText(std::wstring_view text);
-
 // Converts 8-bit text of the system's ANSI code page to UTF-16; on Windows
 // MultiByteToWideChar(CP_ACP), in host tests any fixed code page.
 using AnsiDecoder = std::wstring (*)(std::string_view);
 
 // The version shown and sent by the installer: the 11 raw bytes decoded with
-// `decode` and trimmed.
+// `decode` and trimmed of blanks and controls at both ends (base::Trim).
 std::wstring PackageVersionFromField(std::string_view field, AnsiDecoder decode);
 
 }  // namespace orvek::payload

@@ -4,12 +4,13 @@
 #include <memory>
 #include <vector>
 
+#include "base/system_message.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
 #include "payload/installer_file.h"
 #include "payload/percent.h"
 #include "payload/private_temp_folder.h"
 #include "payload/seven_zip_reader.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 
@@ -23,10 +24,10 @@ constexpr wchar_t kLibraryName[] = L"\\7z.dll";
 // that a 300 MB payload never sits in the 32-bit address space.
 constexpr DWORD kCopyBufferSize = 64 * 1024;
 
-[[noreturn]] void ThrowLastError() { throw SevenZipError(SystemMessage(::GetLastError())); }
+[[noreturn]] void ThrowLastError() { throw SevenZipError(base::SystemMessageUtf8(::GetLastError())); }
 
-system::UniqueHandle CreateNewFile(const std::wstring& path) {
-  system::UniqueHandle file = system::MakeUniqueHandle(::CreateFileW(
+base::UniqueHandle CreateNewFile(const std::wstring& path) {
+  base::UniqueHandle file = base::MakeUniqueHandle(::CreateFileW(
       path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) ThrowLastError();
   return file;
@@ -72,14 +73,14 @@ std::wstring ExtractArchiveLibrary(const std::wstring& directory, HMODULE module
 
   const std::wstring path = directory + kLibraryName;
   ::DeleteFileW(path.c_str());
-  system::UniqueHandle file = CreateNewFile(path);
+  base::UniqueHandle file = CreateNewFile(path);
   WriteAll(file.get(), bytes, size);
   return path;
 }
 
 void CopyPayload(const std::wstring& installer_path, std::int64_t offset,
                  const std::wstring& archive_path) {
-  system::UniqueHandle source = system::MakeUniqueHandle(
+  base::UniqueHandle source = base::MakeUniqueHandle(
       ::CreateFileW(installer_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!source) ThrowLastError();
@@ -89,7 +90,7 @@ void CopyPayload(const std::wstring& installer_path, std::int64_t offset,
   position.QuadPart = offset;
   if (!::SetFilePointerEx(source.get(), position, nullptr, FILE_BEGIN)) ThrowLastError();
 
-  system::UniqueHandle target = CreateNewFile(archive_path);
+  base::UniqueHandle target = CreateNewFile(archive_path);
   // An offset at or past the end copies nothing; opening the empty archive
   // then fails like any other unreadable archive.
   std::int64_t remaining = size.QuadPart > offset ? size.QuadPart - offset : 0;
@@ -128,7 +129,7 @@ bool ExtractPayload(const PayloadSource& source, const std::wstring& install_dir
   progress.hooks = &hooks;
   {
     const std::wstring library_path = ExtractArchiveLibrary(folder.path(), source.library_module);
-    ComPtr<I7zInArchive> reader = CreateArchiveReader(library_path, sevenzip::kClsid7zFormat);
+    base::ComPtr<I7zInArchive> reader = CreateArchiveReader(library_path, sevenzip::kClsid7zFormat);
     reader->AssignPassword(kArchivePassword);
     reader->AssignProgressCallback(&progress, UnzipProgressCallback);
     reader->OpenArchiveFile(archive_path);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/hex.h"
 #include "payload/byte_order.h"
 
 namespace orvek::payload {
@@ -15,16 +16,6 @@ constexpr std::size_t kSectionHeaderSize = 40;
 constexpr std::size_t kSymbolSize = 18;
 constexpr std::uint16_t kPe32Magic = 0x10B;
 constexpr std::uint16_t kPe32PlusMagic = 0x20B;
-
-std::string Hex(std::uint64_t value) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
-}
 
 void Require(bool condition, const std::string& problem) {
   if (!condition) throw PeFormatError(problem);
@@ -61,9 +52,9 @@ PeHeaders ParsePeHeaders(std::span<const std::uint8_t> file) {
   PeHeaders h;
   h.pe_offset = LoadLe32(&file[kLfanewPosition]);
   Require(h.pe_offset >= kDosHeaderSize && std::uint64_t{h.pe_offset} + 4 + kCoffHeaderSize <= file.size(),
-          "not a PE image: e_lfanew " + Hex(h.pe_offset) + " is outside the file");
+          "not a PE image: e_lfanew 0x" + base::Hex(h.pe_offset) + " is outside the file");
   const std::uint8_t* pe = &file[h.pe_offset];
-  Require(std::memcmp(pe, "PE\0\0", 4) == 0, "not a PE image: no PE signature at " + Hex(h.pe_offset));
+  Require(std::memcmp(pe, "PE\0\0", 4) == 0, "not a PE image: no PE signature at 0x" + base::Hex(h.pe_offset));
 
   const std::uint8_t* coff = pe + 4;
   h.machine = LoadLe16(coff);
@@ -80,7 +71,7 @@ PeHeaders ParsePeHeaders(std::span<const std::uint8_t> file) {
   const std::uint8_t* opt = &file[optional];
   const std::uint16_t magic = LoadLe16(opt);
   Require(magic == kPe32Magic || magic == kPe32PlusMagic,
-          "unknown optional header magic " + Hex(magic));
+          "unknown optional header magic 0x" + base::Hex(magic));
   h.pe32_plus = magic == kPe32PlusMagic;
   const std::size_t directories_at = h.pe32_plus ? 112 : 96;
   Require(h.optional_header_size >= directories_at, "optional header too short");

@@ -5,10 +5,13 @@
 
 #include <atomic>
 
+#include "base/hex.h"
+#include "base/system_message.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
 #include "payload/seven_zip_reader.h"
 #include "system/temp_directory.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 namespace {
@@ -17,35 +20,13 @@ namespace {
 // Administrators, inherited by the files created inside.
 constexpr wchar_t kFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-class LocalMemory {
- public:
-  ~LocalMemory() {
-    if (p_) ::LocalFree(p_);
-  }
-  PSECURITY_DESCRIPTOR* put() noexcept { return &p_; }
-  PSECURITY_DESCRIPTOR get() const noexcept { return p_; }
-
- private:
-  PSECURITY_DESCRIPTOR p_ = nullptr;
-};
-
-std::wstring Hex(unsigned long long value) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return text;
-}
-
 }  // namespace
 
 PrivateTempFolder::PrivateTempFolder() {
-  LocalMemory descriptor;
+  base::UniqueLocalMemory descriptor;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSddl, SDDL_REVISION_1,
                                                               descriptor.put(), nullptr)) {
-    throw SevenZipError(SystemMessage(::GetLastError()));
+    throw SevenZipError(base::SystemMessageUtf8(::GetLastError()));
   }
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
 
@@ -55,20 +36,21 @@ PrivateTempFolder::PrivateTempFolder() {
     const unsigned long long unique =
         (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^ ::GetTickCount64() ^
         (static_cast<unsigned long long>(counter++) << 48);
-    std::wstring candidate = temp + L"orvek-" + Hex(unique);
+    std::wstring candidate =
+        temp + L"orvek-" + base::WideFromUtf8(base::Hex(unique, 1, base::HexCase::kLower));
     if (::CreateDirectoryW(candidate.c_str(), &attributes)) {
       path_ = std::move(candidate);
       return;
     }
     const DWORD error = ::GetLastError();
-    if (error != ERROR_ALREADY_EXISTS || attempt >= 100) throw SevenZipError(SystemMessage(error));
+    if (error != ERROR_ALREADY_EXISTS || attempt >= 100) throw SevenZipError(base::SystemMessageUtf8(error));
   }
 }
 
 PrivateTempFolder::~PrivateTempFolder() {
   WIN32_FIND_DATAW found{};
-  system::UniqueFindHandle search =
-      system::MakeUniqueFindHandle(::FindFirstFileW((path_ + L"\\*").c_str(), &found));
+  base::UniqueFindHandle search =
+      base::MakeUniqueFindHandle(::FindFirstFileW((path_ + L"\\*").c_str(), &found));
   if (search) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;

@@ -1,9 +1,9 @@
 #include "payload/seven_zip_reader.h"
 
-#include <cwchar>
 #include <utility>
 
-#include "log/text.h"
+#include "base/system_message.h"
+#include "base/unicode.h"
 #include "payload/path_rules.h"
 #include "payload/percent.h"
 #include "system/directories.h"
@@ -33,12 +33,10 @@ class PropVariant {
   PROPVARIANT value_;
 };
 
-std::string Narrow(const std::wstring& text) { return log::Utf8FromWide(text); }
-
 // Library result of 0 passes; anything else, S_FALSE included, fails with
 // the system's text for the code.
 void CheckResult(HRESULT result) {
-  if (result != S_OK) throw SevenZipError(SystemMessage(static_cast<std::uint32_t>(result)));
+  if (result != S_OK) throw SevenZipError(base::SystemMessageUtf8(static_cast<std::uint32_t>(result)));
 }
 
 std::wstring FormatPath(const wchar_t* pattern, const std::wstring& path) {
@@ -64,30 +62,11 @@ const char* ResultName(std::int32_t result) {
 
 }  // namespace
 
-std::string SystemMessage(std::uint32_t code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text;
-  if (length > 0 && buffer) text.assign(buffer, length);
-  if (buffer) ::LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-    text.pop_back();
-  }
-  if (text.empty()) {
-    wchar_t hex[16];
-    std::swprintf(hex, 16, L"%08X", static_cast<unsigned>(code));
-    text = L"error 0x" + std::wstring(hex);
-  }
-  return Narrow(text);
-}
-
 // ---------------------------------------------------------------- T7zStream
 
 T7zStream::T7zStream(HANDLE file, T7zStreamOwnership ownership) noexcept
     : FStream(file), FOwnership(ownership) {
-  if (ownership == soOwned) FOwnedStream = system::MakeUniqueHandle(file);
+  if (ownership == soOwned) FOwnedStream = base::MakeUniqueHandle(file);
 }
 
 T7zStream::~T7zStream() { CloseFile(); }
@@ -180,10 +159,12 @@ HRESULT T7zStream::Flush() { return S_OK; }
 
 T7zPlugin::T7zPlugin(const std::wstring& library_path)
     : FHandle(::LoadLibraryW(library_path.c_str())) {
-  if (!FHandle) throw SevenZipError(Narrow(FormatPath(L"Error loading library %s", library_path)));
+  if (!FHandle) throw SevenZipError(base::Utf8FromWide(FormatPath(L"Error loading library %s", library_path)));
   FCreateObject = reinterpret_cast<CreateObjectFunc>(
       reinterpret_cast<void*>(::GetProcAddress(FHandle.get(), "CreateObject")));
-  if (!FCreateObject) throw SevenZipError(Narrow(FormatPath(L"%s is not a 7z library", library_path)));
+  if (!FCreateObject) {
+    throw SevenZipError(base::Utf8FromWide(FormatPath(L"%s is not a 7z library", library_path)));
+  }
 }
 
 ULONG T7zPlugin::ReleaseReference() noexcept {
@@ -196,7 +177,7 @@ T7zArchive::T7zArchive(const std::wstring& library_path) : T7zPlugin(library_pat
   FGetHandlerProperty = reinterpret_cast<GetHandlerPropertyFunc>(
       reinterpret_cast<void*>(::GetProcAddress(FHandle.get(), "GetHandlerProperty")));
   if (!FGetHandlerProperty) {
-    throw SevenZipError(Narrow(FormatPath(L"%s is not a Format library", library_path)));
+    throw SevenZipError(base::Utf8FromWide(FormatPath(L"%s is not a Format library", library_path)));
   }
 }
 
@@ -226,25 +207,26 @@ IInArchive& T7zInArchive::InArchive() {
     const HRESULT result =
         FCreateObject(&FClassId, &kIidInArchive, reinterpret_cast<void**>(FInArchive.put()));
     if (FAILED(result) || !FInArchive) {
-      throw SevenZipError(SystemMessage(static_cast<std::uint32_t>(FAILED(result) ? result : E_NOINTERFACE)));
+      throw SevenZipError(
+          base::SystemMessageUtf8(static_cast<std::uint32_t>(FAILED(result) ? result : E_NOINTERFACE)));
     }
   }
   return *FInArchive.get();
 }
 
 void T7zInArchive::OpenArchiveFile(const std::wstring& path) {
-  system::UniqueHandle file = system::MakeUniqueHandle(
+  base::UniqueHandle file = base::MakeUniqueHandle(
       ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw SevenZipError(SystemMessage(::GetLastError()));
-  ComPtr<T7zStream> stream;
+  if (!file) throw SevenZipError(base::SystemMessageUtf8(::GetLastError()));
+  base::ComPtr<T7zStream> stream;
   *stream.put() = new T7zStream(file.get(), soOwned);
   file.release();  // the stream owns it now
   IInArchive& archive = InArchive();
   const UINT64 max_start = kMaxStartPosition;
   const HRESULT result = archive.Open(stream.get(), &max_start, static_cast<IArchiveOpenCallback*>(this));
   // S_FALSE: the library read the file and found no archive it can open.
-  if (result == S_FALSE) throw ArchiveDamagedError(SystemMessage(static_cast<std::uint32_t>(result)));
+  if (result == S_FALSE) throw ArchiveDamagedError(base::SystemMessageUtf8(static_cast<std::uint32_t>(result)));
   CheckResult(result);
 }
 
@@ -283,7 +265,7 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
   const std::uint32_t count = ReadItemCount();
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::wstring item = ReadItemPath(i);
-    if (!IsSafeItemPath(item)) throw ArchiveDamagedError("unsafe item path " + Narrow(item));
+    if (!IsSafeItemPath(item)) throw ArchiveDamagedError("unsafe item path " + base::Utf8FromWide(item));
   }
 
   FExtractPath = directory;
@@ -396,7 +378,7 @@ HRESULT T7zInArchive::GetStream(UINT32 index, ISequentialOutStream** stream, INT
     const std::wstring item = ReadItemPath(index);
     // Checked again here: the list was checked before Extract, but this is
     // the last moment before a path reaches CreateFileW.
-    if (!IsSafeItemPath(item)) return Fail("unsafe item path " + Narrow(item), true);
+    if (!IsSafeItemPath(item)) return Fail("unsafe item path " + base::Utf8FromWide(item), true);
     // Kept for skipped items too: after a damaged block the library skips the
     // rest of it, and the failure must still name an item.
     FCurrentFile = FExtractPath + item;
@@ -427,7 +409,7 @@ HRESULT T7zInArchive::CreateItemFile(std::uint32_t, ISequentialOutStream** strea
   }
 
   for (;;) {
-    system::UniqueHandle file = system::MakeUniqueHandle(::CreateFileW(
+    base::UniqueHandle file = base::MakeUniqueHandle(::CreateFileW(
         path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
       *FCurrentStream.put() = new T7zStream(file.get(), soOwned);
@@ -435,7 +417,7 @@ HRESULT T7zInArchive::CreateItemFile(std::uint32_t, ISequentialOutStream** strea
       if (attributes != 0 && attributes != FILE_ATTRIBUTE_NORMAL) {
         ::SetFileAttributesW(path.c_str(), attributes);
       }
-      *stream = ComPtr<T7zStream>(FCurrentStream).detach();
+      *stream = base::ComPtr<T7zStream>(FCurrentStream).detach();
       return S_OK;
     }
     const DWORD error = ::GetLastError();
@@ -447,7 +429,7 @@ HRESULT T7zInArchive::CreateItemFile(std::uint32_t, ISequentialOutStream** strea
       FCurrentFile.clear();
       return S_OK;
     }
-    Fail("can not create file " + Narrow(path) + ", " + SystemMessage(error));
+    Fail("can not create file " + base::Utf8FromWide(path) + ", " + base::SystemMessageUtf8(error));
     return S_FALSE;
   }
 }
@@ -455,7 +437,7 @@ HRESULT T7zInArchive::CreateItemFile(std::uint32_t, ISequentialOutStream** strea
 HRESULT T7zInArchive::PrepareOperation(INT32) { return S_OK; }
 
 HRESULT T7zInArchive::SetOperationResult(INT32 result) {
-  ComPtr<T7zStream> stream = std::move(FCurrentStream);
+  base::ComPtr<T7zStream> stream = std::move(FCurrentStream);
   const std::wstring file = std::exchange(FCurrentFile, std::wstring());
   if (stream) stream->CloseFile();
   if (result == kResultOk) return S_OK;
@@ -466,7 +448,7 @@ HRESULT T7zInArchive::SetOperationResult(INT32 result) {
     ::DeleteFileW(file.c_str());
   }
   try {
-    return Fail("item " + Narrow(file) + " failed, " + ResultName(result), true);
+    return Fail("item " + base::Utf8FromWide(file) + " failed, " + ResultName(result), true);
   } catch (...) {
     return Fail("item failed", true);
   }
@@ -480,9 +462,9 @@ HRESULT T7zInArchive::CryptoGetTextPassword(BSTR* password) {
   return *password ? S_OK : E_OUTOFMEMORY;
 }
 
-ComPtr<I7zInArchive> CreateArchiveReader(const std::wstring& library_path, const GUID& class_id) {
+base::ComPtr<I7zInArchive> CreateArchiveReader(const std::wstring& library_path, const GUID& class_id) {
   T7zInArchive* reader = new T7zInArchive(library_path);  // count 1, adopted below
-  ComPtr<I7zInArchive> result;
+  base::ComPtr<I7zInArchive> result;
   *result.put() = reader;
   reader->AssignClassId(class_id);
   return result;

@@ -26,9 +26,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "payload/com_ptr.h"
+#include "base/com_ptr.h"
+#include "base/unique_handle.h"
 #include "payload/seven_zip_interfaces.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 
@@ -47,10 +47,6 @@ class ArchiveDamagedError : public SevenZipError {
   using SevenZipError::SevenZipError;
 };
 
-// The operating system's message text for `code` (a Win32 error or an
-// HRESULT), UTF-8, without the trailing line break; "error 0x<code>" when the
-// system has none.
-std::string SystemMessage(std::uint32_t code);
 
 // Progress notice: `total` true for the library's announcement of the whole
 // amount, false for a completed amount; `value` counts unpacked bytes over the
@@ -99,7 +95,7 @@ class T7zStream final : public sevenzip::IInStream,
   std::atomic<ULONG> FRefCount{1};
   HANDLE FStream;
   T7zStreamOwnership FOwnership;
-  system::UniqueHandle FOwnedStream;  // FStream when soOwned
+  base::UniqueHandle FOwnedStream;  // FStream when soOwned
 };
 
 // The installer-facing operations. Each raises SevenZipError (or RangeError
@@ -139,7 +135,7 @@ class T7zPlugin {
   ULONG AddReference() noexcept { return ++FRefCount; }
   ULONG ReleaseReference() noexcept;
 
-  system::UniqueModule FHandle;
+  base::UniqueModule FHandle;
   sevenzip::CreateObjectFunc FCreateObject = nullptr;
 
  private:
@@ -216,7 +212,7 @@ class T7zInArchive final : public T7zArchive,
   HRESULT Fail(std::string message, bool damaged = false) noexcept;
   void ThrowCallbackFailure();
 
-  ComPtr<sevenzip::IInArchive> FInArchive;
+  base::ComPtr<sevenzip::IInArchive> FInArchive;
   std::wstring FPassword;
   bool FPasswordIsDefined = false;
   T7zProgressCallback FProgressCallback = nullptr;
@@ -228,7 +224,7 @@ class T7zInArchive final : public T7zArchive,
 
   // The item between GetStream and SetOperationResult.
   std::wstring FCurrentFile;
-  ComPtr<T7zStream> FCurrentStream;
+  base::ComPtr<T7zStream> FCurrentStream;
 
   std::mutex FFailureLock;
   std::string FCallbackFailure;
@@ -239,6 +235,6 @@ class T7zInArchive final : public T7zArchive,
 
 // Loads the library at `library_path` and makes a reader for the format
 // handler `class_id`. Raises SevenZipError with the three loading texts.
-ComPtr<I7zInArchive> CreateArchiveReader(const std::wstring& library_path, const GUID& class_id);
+base::ComPtr<I7zInArchive> CreateArchiveReader(const std::wstring& library_path, const GUID& class_id);
 
 }  // namespace orvek::payload

@@ -5,14 +5,15 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "skin/skin_paint.h"
+#include "base/unicode.h"
 #include "skin/gdi_selection.h"
+#include "skin/skin_paint.h"
 
 namespace orvek::skin {
 namespace {
 
-using orvek::system::UniqueGdiObject;
-using orvek::system::UniqueMemoryDc;
+using orvek::base::UniqueGdiObject;
+using orvek::base::UniqueMemoryDc;
 
 constexpr const wchar_t* kClassName = L"OrvekSkinControl";
 
@@ -34,8 +35,6 @@ void RegisterClassOnce() {
   if (!::RegisterClassExW(&wc)) throw std::runtime_error("cannot register the skin control class");
   registered = true;
 }
-
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 }  // namespace
 
@@ -62,7 +61,7 @@ SkinControl::SkinControl(ControlKind kind, std::wstring name, HWND parent, const
   hwnd_ = ::CreateWindowExW(ex_style, kClassName, L"", style, bounds.left, bounds.top,
                             bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
                             nullptr, ::GetModuleHandleW(nullptr), nullptr);
-  if (!hwnd_) throw std::runtime_error("cannot create control " + Narrow(name_));
+  if (!hwnd_) throw std::runtime_error("cannot create control " + base::Utf8FromWide(name_));
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WndProc));
   SetAtomProperty(kNameProperty, name_);
@@ -75,7 +74,7 @@ SkinControl::SkinControl(ControlKind kind, std::wstring name, HWND parent, const
                               b + Scale(3), b + 1, bounds.right - bounds.left - 2 * b - Scale(4),
                               bounds.bottom - bounds.top - 2 * b - 1, hwnd_, nullptr,
                               ::GetModuleHandleW(nullptr), nullptr);
-    if (!edit_) throw std::runtime_error("cannot create the edit box of " + Narrow(name_));
+    if (!edit_) throw std::runtime_error("cannot create the edit box of " + base::Utf8FromWide(name_));
   }
 }
 
@@ -246,7 +245,7 @@ void SkinControl::Realign() {
 }
 
 SkinItem SkinControl::Look() const {
-  return CurrentSkin().Resolve(Narrow(skin_item_), Narrow(area_));
+  return CurrentSkin().Resolve(base::Utf8FromWide(skin_item_), base::Utf8FromWide(area_));
 }
 
 bool SkinControl::IsOpaque() const {

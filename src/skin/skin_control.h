@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "skin/skin_data.h"
-#include "system/unique_handle.h"
 
 namespace orvek::skin {
 
@@ -143,9 +143,9 @@ class SkinControl {
   std::wstring text_;
   std::function<void()> on_click_;
   std::function<void(HDC, const RECT&)> painter_;
-  orvek::system::UniqueGdiObject font_;
+  orvek::base::UniqueGdiObject font_;
   std::wstring font_key_;
-  orvek::system::UniqueGdiObject edit_brush_;
+  orvek::base::UniqueGdiObject edit_brush_;
 };
 
 }  // namespace orvek::skin

@@ -2,15 +2,10 @@
 
 #include <charconv>
 
+#include "base/text.h"
+
 namespace orvek::skin {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r");
-  return s.substr(first, last - first + 1);
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -63,15 +58,15 @@ SkinData SkinData::Parse(std::string_view text) {
   while (!text.empty()) {
     ++line_no;
     const auto nl = text.find('\n');
-    const std::string_view line = Trim(text.substr(0, nl));
+    const std::string_view line = base::Trim(text.substr(0, nl));
     text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
     const auto where = [&] { return "skin line " + std::to_string(line_no) + ": "; };
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line.front() == '[') {
       if (line.back() != ']' || line.size() < 3) throw SkinFormatError(where() + "bad section");
-      const std::string_view name = Trim(line.substr(1, line.size() - 2));
+      const std::string_view name = base::Trim(line.substr(1, line.size() - 2));
       if (name.substr(0, 5) == "area:") {
-        current = &data.areas_[std::string(Trim(name.substr(5)))];
+        current = &data.areas_[std::string(base::Trim(name.substr(5)))];
       } else {
         current = &data.items_[std::string(name)];
       }
@@ -80,8 +75,8 @@ SkinData SkinData::Parse(std::string_view text) {
     const auto eq = line.find('=');
     if (eq == std::string_view::npos) throw SkinFormatError(where() + "expected key=value");
     if (!current) throw SkinFormatError(where() + "key outside a section");
-    const std::string key(Trim(line.substr(0, eq)));
-    const std::string value(Trim(line.substr(eq + 1)));
+    const std::string key(base::Trim(line.substr(0, eq)));
+    const std::string value(base::Trim(line.substr(eq + 1)));
     // Validate now, so a broken file fails at load rather than at first paint.
     SkinItem probe;
     try {

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "system/unique_handle.h"
+#include "base/unique_handle.h"
 #include "skin/gdi_selection.h"
 
 namespace orvek::skin {
 namespace {
 
-using orvek::system::UniqueGdiObject;
+using orvek::base::UniqueGdiObject;
 
 int Channel(Colour c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
 

@@ -4,10 +4,11 @@
 #include <exception>
 
 #include "log/logs.h"
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "system/directories.h"
 #include "system/removal_rules.h"
-#include "system/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace orvek::system {
 namespace {
@@ -30,7 +31,7 @@ std::wstring FullPath(const std::wstring& path) {
 // The path the system reports for the directory opened through `path`, with
 // every link along it followed; empty when it cannot be had.
 std::wstring FinalPath(const std::wstring& path) {
-  const UniqueHandle directory = MakeUniqueHandle(
+  const base::UniqueHandle directory = base::MakeUniqueHandle(
       ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -81,14 +82,15 @@ RemovalCheck CheckRemovalLocation(const std::wstring& path) {
 bool WalkDir(const std::wstring& directory, const WalkAction& action, const std::wstring& mask,
              bool recursive, bool directories_only, std::vector<std::wstring>& paths,
              bool skip_32_character_names) {
-  const std::wstring base = WithBackslash(directory);
+  const std::wstring folder = WithBackslash(directory);
   WIN32_FIND_DATAW entry{};
-  const UniqueFindHandle search = MakeUniqueFindHandle(::FindFirstFileW((base + mask).c_str(), &entry));
+  const base::UniqueFindHandle search = base::MakeUniqueFindHandle(
+      ::FindFirstFileW((folder + mask).c_str(), &entry));
   if (!search) return true;
   do {
     const std::wstring name = entry.cFileName;
     if (name == L"." || name == L"..") continue;
-    const std::wstring path = base + name;
+    const std::wstring path = folder + name;
     const DWORD attributes = entry.dwFileAttributes;
     // The attribute table admits one word with the reparse bit; entering it
     // could lead the walk into a link's target, so it counts as a file.
@@ -141,7 +143,7 @@ bool DelDir(const std::wstring& path, const std::vector<std::wstring>* filter_li
     if (remove_itself) ::RemoveDirectoryW(root.c_str());
     return walked;
   } catch (const std::exception& e) {
-    log::LogError(L"DelDir error, " + log::WideFromUtf8(e.what()));
+    log::LogError(L"DelDir error, " + base::WideFromUtf8(e.what()));
     return false;
   }
 }

@@ -9,37 +9,25 @@
 #include <optional>
 
 #include "log/logs.h"
-#include "log/text.h"
-#include "payload/com_ptr.h"
+#include "base/text.h"
+#include "base/unicode.h"
+#include "base/com_apartment.h"
+#include "base/com_ptr.h"
 #include "system/directories.h"
-#include "system/os_error.h"
+#include "base/os_error.h"
 #include "system/registry.h"
 #include "system/removal_rules.h"
 
 namespace orvek::system {
 namespace {
 
-using payload::ComPtr;
-
-// Leaves the apartment only when this call entered it.
-class ComApartment {
- public:
-  ComApartment() noexcept : entered_(SUCCEEDED(::CoInitialize(nullptr))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (entered_) ::CoUninitialize();
-  }
-
- private:
-  bool entered_;
-};
+using base::ComPtr;
 
 ComPtr<IShellLinkW> MakeLink(const std::wstring& target, const wchar_t* description) {
   ComPtr<IShellLinkW> link;
   const HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
                                         IID_IShellLinkW, reinterpret_cast<void**>(link.put()));
-  if (FAILED(hr)) throw OsError("CoCreateInstance(ShellLink)", static_cast<DWORD>(hr));
+  if (FAILED(hr)) throw base::OsError("CoCreateInstance(ShellLink)", static_cast<DWORD>(hr));
   // Their results are not looked at: a link that cannot be written shows up
   // as a missing shortcut, which the installation survives.
   link->SetPath(target.c_str());
@@ -51,7 +39,7 @@ ComPtr<IShellLinkW> MakeLink(const std::wstring& target, const wchar_t* descript
 void SaveLink(const ComPtr<IShellLinkW>& link, const std::wstring& file) {
   ComPtr<IPersistFile> persist;
   const HRESULT hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.put()));
-  if (FAILED(hr)) throw OsError("QueryInterface(IPersistFile)", static_cast<DWORD>(hr));
+  if (FAILED(hr)) throw base::OsError("QueryInterface(IPersistFile)", static_cast<DWORD>(hr));
   persist->Save(file.c_str(), FALSE);
 }
 
@@ -113,8 +101,8 @@ void WriteUninstallEntry(const std::wstring& dir) {
 
 void RegisterInstallation(const RegistrationRequest& request) {
   try {
-    const std::wstring dir(log::Trim(request.directory));
-    const ComApartment apartment;
+    const std::wstring dir(base::Trim(request.directory));
+    const base::ScopedCoInitialize apartment;
     const ComPtr<IShellLinkW> client = MakeLink(dir + L"\\orvekclient.exe", kShortcutName);
     const ComPtr<IShellLinkW> uninstall =
         MakeLink(dir + L"\\uninstall.exe", L"Orvek教师客户端卸载程序");
@@ -123,7 +111,7 @@ void RegisterInstallation(const RegistrationRequest& request) {
     }
     WriteUninstallEntry(dir);
   } catch (const std::exception& e) {
-    log::LogError(L"create desktop link error, " + log::WideFromUtf8(e.what()));
+    log::LogError(L"create desktop link error, " + base::WideFromUtf8(e.what()));
   }
 }
 

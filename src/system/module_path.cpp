@@ -1,6 +1,6 @@
 #include "system/module_path.h"
 
-#include "system/os_error.h"
+#include "base/os_error.h"
 
 namespace orvek::system {
 
@@ -11,12 +11,12 @@ std::wstring GetModulePath(HMODULE module) {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) throw OsError("GetModuleFileNameW", ::GetLastError());
+    if (n == 0) throw base::OsError("GetModuleFileNameW", ::GetLastError());
     if (n < path.size()) {
       path.resize(n);
       return path;
     }
-    if (path.size() >= kLongestPath) throw OsError("GetModuleFileNameW", ERROR_INSUFFICIENT_BUFFER);
+    if (path.size() >= kLongestPath) throw base::OsError("GetModuleFileNameW", ERROR_INSUFFICIENT_BUFFER);
     path.assign(path.size() * 2, L'\0');
   }
 }

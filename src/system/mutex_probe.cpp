@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "system/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace orvek::system {
 namespace {
@@ -16,14 +16,14 @@ namespace {
 // mutexes.
 class ClaimedMutexes {
  public:
-  void Keep(UniqueHandle handle) {
+  void Keep(base::UniqueHandle handle) {
     std::lock_guard<std::mutex> lock(lock_);
     handles_.push_back(std::move(handle));
   }
 
  private:
   std::mutex lock_;
-  std::vector<UniqueHandle> handles_;
+  std::vector<base::UniqueHandle> handles_;
 };
 
 ClaimedMutexes& Claimed() {
@@ -34,7 +34,7 @@ ClaimedMutexes& Claimed() {
 }  // namespace
 
 bool MutexExists(const std::wstring& name, bool close_after) {
-  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+  base::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
   // Read before anything else can touch the thread's last error.
   const bool existed = mutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
   if (mutex && !close_after) Claimed().Keep(std::move(mutex));

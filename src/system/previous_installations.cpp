@@ -4,7 +4,8 @@
 #include <optional>
 
 #include "log/logs.h"
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "system/directories.h"
 #include "system/directory_removal.h"
 #include "system/installation_registration.h"
@@ -59,7 +60,7 @@ std::wstring ReadRegistryString(const std::wstring& key, const std::wstring& val
     log::LogWarn(L"registry value is not a string, " + key + L"\\" + value_name);
   } catch (const std::exception& e) {
     log::LogWarn(L"registry value cannot be read, " + key + L"\\" + value_name + L", " +
-                 log::WideFromUtf8(e.what()));
+                 base::WideFromUtf8(e.what()));
   }
   return {};
 }
@@ -85,7 +86,7 @@ bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_k
     }
     return true;
   } catch (const std::exception& e) {
-    log::LogError(L"del registry error, " + log::WideFromUtf8(e.what()) + L", path " + parent_key +
+    log::LogError(L"del registry error, " + base::WideFromUtf8(e.what()) + L", path " + parent_key +
                   L", key " + sub_key);
     return false;
   }
@@ -96,7 +97,7 @@ void RemoveInstallationV49(const std::wstring& location) {
   try {
     BackUpConfiguration(location);
   } catch (const std::exception& e) {
-    log::LogWarn(L"backup of app.cfg failed, " + log::WideFromUtf8(e.what()));
+    log::LogWarn(L"backup of app.cfg failed, " + base::WideFromUtf8(e.what()));
   }
   DelDir(location, nullptr, false, false);
   // A location without a drive would name the current drive's root instead.
@@ -122,7 +123,7 @@ void ClearUserData() {
   try {
     path = EnvironmentVariable(L"APPDATA") + L"\\orvekclient\\";
   } catch (const std::exception& e) {
-    log::LogError(L"DelDir error, " + log::WideFromUtf8(e.what()));
+    log::LogError(L"DelDir error, " + base::WideFromUtf8(e.what()));
     return;
   }
   DelDir(path, nullptr, false, true);

@@ -5,17 +5,17 @@
 
 #include <exception>
 
+#include "base/os_error.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
-#include "system/os_error.h"
 #include "system/process_match.h"
-#include "system/unique_handle.h"
 
 namespace orvek::system {
 
 std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name) {
   const DWORD own_pid = ::GetCurrentProcessId();
-  UniqueHandle snapshot = MakeUniqueHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) throw OsError("CreateToolhelp32Snapshot", ::GetLastError());
+  base::UniqueHandle snapshot = base::MakeUniqueHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) throw base::OsError("CreateToolhelp32Snapshot", ::GetLastError());
 
   std::vector<DWORD> pids;
   PROCESSENTRY32W entry{};

@@ -12,7 +12,7 @@ namespace orvek::system {
 // Ids of the running processes whose image name matches `image_name` by
 // ImageNameMatches (case of ASCII letters ignored), in snapshot order. The
 // calling process is never among them, even when it has that image name.
-// Throws OsError when no process snapshot can be taken.
+// Throws base::OsError when no process snapshot can be taken.
 std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name);
 
 // Starts "taskkill /f /pid N", hidden, for every process FindProcessIdsByName

@@ -8,14 +8,11 @@
 
 namespace orvek::system {
 
-// Upper-cases the ASCII letters a-z and nothing else: image names are
-// compared the same way whatever the user's locale, and letters outside ASCII
-// never fold. L"orvekClient.exe" => L"ORVEKCLIENT.EXE"; L"é" => L"é".
-std::wstring UpperAscii(std::wstring_view text);
-
 // True when `image` (a process's image name from a snapshot, bare or with a
 // path) names `wanted`: either its file-name part (after the last '\' or
-// ':') or the whole text, compared with UpperAscii.
+// ':') or the whole text, compared without regard to the case of ASCII
+// letters (base::SameText): the same whatever the user's locale, and letters
+// outside ASCII never fold.
 //   (L"C:\\App\\OrvekClient.EXE", L"orvekclient.exe") => true
 //   (L"C:orvekclient.exe",        L"orvekclient.exe") => true
 //   (L"C:\\App\\orvekclient.exe", L"c:\\app\\orvekclient.exe") => true

@@ -2,8 +2,9 @@
 
 #include <vector>
 
-#include "log/text.h"
-#include "system/os_error.h"
+#include "base/text.h"
+#include "base/unicode.h"
+#include "base/os_error.h"
 
 namespace orvek::system {
 
@@ -25,15 +26,16 @@ std::optional<RegistryKey> RegistryKey::Create(HKEY root, const std::wstring& pa
 }
 
 std::wstring RegistryKey::ReadString(const std::wstring& name) const {
-  // The value may change between the size query and the read; retry then.
-  for (;;) {
+  // The value may change between the size query and the read; ask again
+  // then, a few times.
+  for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD type = 0;
     DWORD size = 0;
     LONG status = ::RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND) return {};
-    if (status != ERROR_SUCCESS) throw OsError("RegQueryValueExW", static_cast<DWORD>(status));
+    if (status != ERROR_SUCCESS) throw base::OsError("RegQueryValueExW", static_cast<DWORD>(status));
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
-      throw RegistryTypeError("registry value " + log::Utf8FromWide(name) + " is not a string");
+      throw RegistryTypeError("registry value " + base::Utf8FromWide(name) + " is not a string");
     }
     // One spare character: stored text need not end in a NUL.
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
@@ -42,18 +44,19 @@ std::wstring RegistryKey::ReadString(const std::wstring& name) const {
                                 reinterpret_cast<BYTE*>(buffer.data()), &read);
     if (status == ERROR_MORE_DATA) continue;
     if (status == ERROR_FILE_NOT_FOUND) return {};
-    if (status != ERROR_SUCCESS) throw OsError("RegQueryValueExW", static_cast<DWORD>(status));
+    if (status != ERROR_SUCCESS) throw base::OsError("RegQueryValueExW", static_cast<DWORD>(status));
     if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
     const std::wstring text(buffer.data(), read / sizeof(wchar_t));
     return text.substr(0, text.find(L'\0'));
   }
+  throw base::OsError("RegQueryValueExW", ERROR_MORE_DATA);
 }
 
 void RegistryKey::WriteString(const std::wstring& name, const std::wstring& value) {
   const LONG status = ::RegSetValueExW(key_.get(), name.c_str(), 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(value.c_str()),
                                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  if (status != ERROR_SUCCESS) throw OsError("RegSetValueExW", static_cast<DWORD>(status));
+  if (status != ERROR_SUCCESS) throw base::OsError("RegSetValueExW", static_cast<DWORD>(status));
 }
 
 void RegistryKey::DeleteKeyTree(const std::wstring& sub_key) {

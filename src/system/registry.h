@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "system/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace orvek::system {
 
@@ -33,10 +33,10 @@ class RegistryKey {
 
   // The text of value `name`: REG_SZ or REG_EXPAND_SZ (not expanded), cut at
   // its first NUL. A missing value reads as empty. Throws RegistryTypeError
-  // for a value of any other type, OsError when the read fails otherwise.
+  // for a value of any other type, base::OsError when the read fails otherwise.
   std::wstring ReadString(const std::wstring& name) const;
 
-  // Writes `value` as REG_SZ. Throws OsError on failure.
+  // Writes `value` as REG_SZ. Throws base::OsError on failure.
   void WriteString(const std::wstring& name, const std::wstring& value);
 
   // Deletes `sub_key` with every key below it: each key's subkeys from the
@@ -48,7 +48,7 @@ class RegistryKey {
 
  private:
   explicit RegistryKey(HKEY key) noexcept : key_(key) {}
-  UniqueKey key_;
+  base::UniqueKey key_;
 };
 
 // The access every key is opened with.

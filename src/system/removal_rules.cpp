@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/text.h"
+
 namespace orvek::system {
 namespace {
 
@@ -10,14 +12,6 @@ bool IsSeparator(wchar_t c) noexcept { return c == L'\\' || c == L'/'; }
 
 bool IsDriveLetter(wchar_t c) noexcept {
   return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
-
-wchar_t FoldAscii(wchar_t c) noexcept { return c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c; }
-
-bool SameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) noexcept {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](wchar_t x, wchar_t y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 std::wstring_view TrimFinalSeparators(std::wstring_view path) noexcept {
@@ -81,7 +75,7 @@ std::wstring DrivePart(std::wstring_view path) {
 std::wstring OrdinaryFromFinalPath(std::wstring_view final_path) {
   constexpr std::wstring_view kLocal = L"\\\\?\\";
   constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
-  if (final_path.size() > kUnc.size() && SameIgnoringAsciiCase(final_path.substr(0, kUnc.size()), kUnc)) {
+  if (final_path.size() > kUnc.size() && base::SameText(final_path.substr(0, kUnc.size()), kUnc)) {
     return L"\\\\" + std::wstring(final_path.substr(kUnc.size()));
   }
   if (final_path.substr(0, kLocal.size()) == kLocal) final_path.remove_prefix(kLocal.size());
@@ -117,7 +111,7 @@ std::wstring RemovalRefusal(std::wstring_view full_path, std::wstring_view final
     return L"the location is a drive or share root";
   }
   const std::wstring_view tested =
-      SameIgnoringAsciiCase(TrimFinalSeparators(full_path), TrimFinalSeparators(final_path))
+      base::SameText(TrimFinalSeparators(full_path), TrimFinalSeparators(final_path))
           ? full_path
           : final_path;
   if (tested.find(L"orvek") == std::wstring_view::npos) return std::wstring(kRefusalNoOrvek);

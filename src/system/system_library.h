@@ -18,7 +18,7 @@ bool RestrictDllSearchPath() noexcept;
 
 // Loads `name` (e.g. L"winhttp.dll") from the system folder only, never from
 // the program's folder or the current directory. Returns nullptr on failure
-// with the last error set. The caller owns the module (see UniqueModule).
+// with the last error set. The caller owns the module (see base::UniqueModule).
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept;
 
 }  // namespace orvek::system

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "system/os_error.h"
+#include "base/os_error.h"
 
 namespace orvek::system {
 
@@ -12,7 +12,7 @@ std::wstring GetTempDirectory() {
   std::wstring path(255, L'\0');
   for (;;) {
     const DWORD n = ::GetTempPathW(static_cast<DWORD>(path.size() + 1), path.data());
-    if (n == 0) throw OsError("GetTempPathW", ::GetLastError());
+    if (n == 0) throw base::OsError("GetTempPathW", ::GetLastError());
     if (n <= path.size()) {
       path.resize(n);
       return path;

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/unicode.h"
 #include "log/os.h"
-#include "log/text.h"
 #include "test_files.h"
 
 #ifdef _WIN32
@@ -61,7 +61,7 @@ class LogUnitTest : public ::testing::Test {
                          "log4delphi.appender.roll=TRollingFileAppender\r\n"
                          "log4delphi.appender.roll.MaxFileSize=" + max_size + "\r\n"
                          "log4delphi.appender.roll.MaxBackupIndex=" + std::to_string(backups) + "\r\n"
-                         "log4delphi.appender.roll.File=" + Utf8FromWide(dir.file(L"roll.log")) + "\r\n"
+                         "log4delphi.appender.roll.File=" + base::Utf8FromWide(dir.file(L"roll.log")) + "\r\n"
                          "log4delphi.appender.roll.Append=true\r\n"
                          "log4delphi.appender.roll.layout=TPatternLayout\r\n"
                          "log4delphi.appender.roll.layout.Pattern=[%5p] %m%n\r\n");
@@ -249,7 +249,7 @@ TEST_F(LogUnitTest, LogHeldOpenForWritingElsewhereLeavesTheLogSilent) {
 #endif
   EXPECT_EQ(test::ReadBytes(dir.path() / "roll.log"), "theirs\r\n");
   const std::string trace = test::ReadBytes(dir.path() / "log4delphi.log");
-  const std::string properties = Utf8FromWide(CurrentDirectory() + L"log.properties");
+  const std::string properties = base::Utf8FromWide(CurrentDirectory() + L"log.properties");
   EXPECT_NE(trace.find("ERROR: Could not read configuration file [" + properties + "] Cannot open file"),
             std::string::npos)
       << trace;

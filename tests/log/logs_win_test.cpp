@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/unique_handle.h"
 #include "log/logs.h"
 #include "log/os.h"
 #include "support/child_process.h"
-#include "system/unique_handle.h"
 #include "test_files.h"
 
 namespace orvek::log {
@@ -27,9 +27,9 @@ class LogFileSharingTest : public ::testing::Test {
 
   std::wstring LogPath() const { return (dir / L"orvek" / L"teacher-install.log").wstring(); }
 
-  static system::UniqueHandle Open(const std::wstring& path, DWORD access) {
-    return system::MakeUniqueHandle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  static base::UniqueHandle Open(const std::wstring& path, DWORD access) {
+    return base::MakeUniqueHandle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 
   test::TempDir temp;

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/unicode.h"
 #include "log/os.h"
 #include "log/rolling_file_appender.h"
-#include "log/text.h"
 #include "test_files.h"
 
 namespace orvek::log {
@@ -87,7 +87,7 @@ TEST_F(ConfiguratorTest, FailureEndsTheRunAndKeepsWhatWasApplied) {
   EXPECT_EQ(&registry.GetInstance(L"later").GetLevel(), &kWarn);  // threshold was applied
   EXPECT_EQ(&registry.GetInstance(L"net").GetLevel(), &kWarn);    // never configured
   EXPECT_NE(Trace().find("ERROR: Ignoring configuration [log4delphi.debug=true\r\n" +
-                         Utf8FromWide(text) + "]\r\n"),
+                         base::Utf8FromWide(text) + "]\r\n"),
             std::string::npos);
 }
 
@@ -104,7 +104,7 @@ TEST_F(ConfiguratorTest, FileFailureNotesTheFileAndTheReason) {
                          "log4delphi.appender.a=TRollingFileAppender\r\n"
                          "log4delphi.appender.a.MaxFileSize=x1K\r\n");
   TPropertyConfigurator(registry, SystemPlatform(), trace).ConfigureFromFile(path);
-  const std::string shown = Utf8FromWide(path);
+  const std::string shown = base::Utf8FromWide(path);
   EXPECT_NE(Trace().find("ERROR: Could not read configuration file [" + shown + "] \"x1\" is not a valid integer value\r\n"
                          "ERROR: Ignoring configuration file [" + shown + "]\r\n"),
             std::string::npos);

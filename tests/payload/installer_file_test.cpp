@@ -10,13 +10,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/os_error.h"
+#include "base/unique_handle.h"
 #include "log/logs.h"
-#include "support/log_tail.h"
 #include "support/child_process.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
-#include "system/os_error.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 namespace {
@@ -59,8 +59,8 @@ class InstallerFileTest : public testing::Test {
 
   // True when nobody holds the file open any more: an exclusive open succeeds.
   static bool Closed(const std::wstring& path) {
-    return system::MakeUniqueHandle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                  OPEN_EXISTING, 0, nullptr))
+    return base::MakeUniqueHandle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr))
         .valid();
   }
 
@@ -88,7 +88,7 @@ TEST_F(InstallerFileTest, VersionBytesComeBackRaw) {
 
 TEST_F(InstallerFileTest, ReadsWhileAnotherHandleWritesTheFile) {
   const std::wstring path = Write(L"busy.exe", Head(std::string_view("\x00\x3A\x00\x00", 4), "v6.15.1"));
-  const system::UniqueHandle writer = system::MakeUniqueHandle(
+  const base::UniqueHandle writer = base::MakeUniqueHandle(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                     nullptr));
   ASSERT_TRUE(writer.valid());
@@ -107,7 +107,7 @@ TEST_F(InstallerFileTest, UnreadableOffsetIsLoggedAndReadsAsZero) {
       {short_file, "ReadFile failed, error 38"},
       {locked, "CreateFileW failed, error 32"},
   };
-  const system::UniqueHandle exclusive = system::MakeUniqueHandle(
+  const base::UniqueHandle exclusive = base::MakeUniqueHandle(
       ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(exclusive.valid());
   for (const auto& c : cases) {
@@ -123,13 +123,13 @@ TEST_F(InstallerFileTest, UnreadableVersionPropagates) {
   try {
     ReadPackageVersion((dir_.path() / L"missing.exe").wstring());
     FAIL() << "no failure for a missing file";
-  } catch (const system::OsError& e) {
+  } catch (const base::OsError& e) {
     EXPECT_EQ(e.code(), ERROR_FILE_NOT_FOUND);
   }
   try {
     ReadPackageVersion(short_file);
     FAIL() << "no failure for a file that ends inside the field";
-  } catch (const system::OsError& e) {
+  } catch (const base::OsError& e) {
     EXPECT_EQ(e.code(), ERROR_HANDLE_EOF);
   }
 }
@@ -140,7 +140,7 @@ TEST_F(InstallerFileTest, ClosesTheFileInEveryCase) {
   GetPayloadOffset(good);
   GetPayloadOffset(short_file);
   ReadPackageVersion(good);
-  EXPECT_THROW(ReadPackageVersion(short_file), system::OsError);
+  EXPECT_THROW(ReadPackageVersion(short_file), base::OsError);
   EXPECT_TRUE(Closed(good));
   EXPECT_TRUE(Closed(short_file));
 }

@@ -11,23 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "payload/installer_file.h"
 #include "system/module_path.h"
-#include "system/unique_handle.h"
 
 namespace {
 
-using orvek::system::MakeUniqueHandle;
-using orvek::system::UniqueHandle;
-
-std::string Utf8(const std::wstring& text) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
-  return out;
-}
+using orvek::base::MakeUniqueHandle;
+using orvek::base::UniqueHandle;
 
 bool WriteAll(HANDLE file, const char* data, DWORD size) {
   DWORD written = 0;
@@ -65,7 +57,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring version =
       orvek::payload::PackageVersionText(orvek::payload::ReadPackageVersion(self));
 
-  const std::string report = "offset=" + std::to_string(offset) + "\nversion=" + Utf8(version) + "\n";
+  const std::string report =
+      "offset=" + std::to_string(offset) + "\nversion=" + orvek::base::Utf8FromWide(version) + "\n";
   const UniqueHandle file = CreateOutput(argv[1]);
   if (!file || !WriteAll(file.get(), report.data(), static_cast<DWORD>(report.size()))) return 4;
   if (offset <= 0) return 3;

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "log/text.h"
-#include "support/log_tail.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "payload/private_temp_folder.h"
 #include "payload/seven_zip_reader.h"
 #include "payload_test_files.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 namespace {
@@ -105,7 +105,7 @@ TEST_F(Stretch, FailuresLeaveNoTemporaryFiles) {
   // reports a damaged installer for them.
   for (const wchar_t* name : {L"truncated.7z", L"corrupt.7z", L"evil-dotdot.7z"}) {
     test::MakeInstallerFile(Installer(), kOffset, kOffset, Fixture(name), 0);
-    EXPECT_THROW(Run(), ArchiveDamagedError) << log::Utf8FromWide(name);
+    EXPECT_THROW(Run(), ArchiveDamagedError) << base::Utf8FromWide(name);
     EXPECT_EQ(test::PrivateTempFolders(), std::vector<std::wstring>());
   }
   EXPECT_EQ(after_extract_, 0);
@@ -155,16 +155,16 @@ TEST(PrivateTempFolder, IsFreshAndRemovedWithItsFiles) {
 
 TEST(PrivateTempFolder, FileThatCannotBeDeletedIsLogged) {
   std::wstring file;
-  system::UniqueHandle held;
+  base::UniqueHandle held;
   test::LogTail log;
   {
     PrivateTempFolder folder;
     file = folder.path() + L"\\orvekteacher-tmp.zip";
-    held = system::MakeUniqueHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    held = base::MakeUniqueHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
   }
-  EXPECT_NE(log.Appended().find("delete tmp file error, " + log::Utf8FromWide(file)), std::string::npos);
+  EXPECT_NE(log.Appended().find("delete tmp file error, " + base::Utf8FromWide(file)), std::string::npos);
   held.reset();
   const fs::path folder = fs::path(file).parent_path();
   fs::remove_all(folder);

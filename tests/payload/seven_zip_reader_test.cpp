@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "log/text.h"
+#include "base/system_message.h"
+#include "base/unicode.h"
+#include "base/unique_handle.h"
 #include "payload/percent.h"
 #include "payload_test_files.h"
 #include "support/scratch_dir.h"
-#include "system/unique_handle.h"
 
 namespace orvek::payload {
 namespace {
@@ -31,8 +32,8 @@ std::wstring BesideTest(const std::wstring& name) {
   return (fs::path(std::wstring(buffer, n)).parent_path() / name).wstring();
 }
 
-ComPtr<I7zInArchive> OpenReader(const fs::path& archive, const std::wstring& password = L"vorplank") {
-  ComPtr<I7zInArchive> reader = CreateArchiveReader(LibraryFile(), sevenzip::kClsid7zFormat);
+base::ComPtr<I7zInArchive> OpenReader(const fs::path& archive, const std::wstring& password = L"vorplank") {
+  base::ComPtr<I7zInArchive> reader = CreateArchiveReader(LibraryFile(), sevenzip::kClsid7zFormat);
   reader->AssignPassword(password);
   reader->OpenArchiveFile(archive.wstring());
   return reader;
@@ -50,19 +51,19 @@ std::string FailureOf(const std::function<void()>& action) {
 TEST(CreateArchiveReader, RefusesWhatIsNotTheArchiveLibrary) {
   const std::wstring missing = BesideTest(L"no-such-library.dll");
   EXPECT_EQ(FailureOf([&] { CreateArchiveReader(missing, sevenzip::kClsid7zFormat); }),
-            "Error loading library " + log::Utf8FromWide(missing));
+            "Error loading library " + base::Utf8FromWide(missing));
 
   const std::wstring no_exports = BesideTest(L"payload_no_exports.dll");
   EXPECT_EQ(FailureOf([&] { CreateArchiveReader(no_exports, sevenzip::kClsid7zFormat); }),
-            log::Utf8FromWide(no_exports) + " is not a 7z library");
+            base::Utf8FromWide(no_exports) + " is not a 7z library");
 
   const std::wstring create_only = BesideTest(L"payload_create_only.dll");
   EXPECT_EQ(FailureOf([&] { CreateArchiveReader(create_only, sevenzip::kClsid7zFormat); }),
-            log::Utf8FromWide(create_only) + " is not a Format library");
+            base::Utf8FromWide(create_only) + " is not a Format library");
 }
 
 TEST(T7zInArchive, ListsItemsWithPathsFoldersAndSizes) {
-  ComPtr<I7zInArchive> reader = OpenReader(Fixture(L"good.7z"));
+  base::ComPtr<I7zInArchive> reader = OpenReader(Fixture(L"good.7z"));
   const std::uint32_t count = reader->ReadItemCount();
   EXPECT_GT(count, 300u);
   bool saw_chinese = false, saw_empty_folder = false, saw_big = false;
@@ -87,9 +88,9 @@ TEST(T7zInArchive, ListsItemsWithPathsFoldersAndSizes) {
 
 TEST(T7zInArchive, OpenFailuresCarryTheSystemText) {
   const std::string truncated = FailureOf([] { OpenReader(Fixture(L"truncated.7z")); });
-  EXPECT_EQ(truncated, SystemMessage(1));  // S_FALSE: not an archive
+  EXPECT_EQ(truncated, base::SystemMessageUtf8(1));  // S_FALSE: not an archive
   // An encrypted item list cannot even be listed with the wrong password.
-  EXPECT_EQ(FailureOf([] { OpenReader(Fixture(L"good-he.7z"), L"nope"); }), SystemMessage(1));
+  EXPECT_EQ(FailureOf([] { OpenReader(Fixture(L"good-he.7z"), L"nope"); }), base::SystemMessageUtf8(1));
   EXPECT_NE(FailureOf([] { OpenReader(Fixture(L"missing.7z")); }), "(no failure)");
 }
 
@@ -111,9 +112,9 @@ TEST_F(Extraction, WritesTheTreeByteForByteWithProgress) {
   // An encrypted item list as well as a plain one; a directory with and
   // without its trailing backslash.
   for (const wchar_t* name : {L"good.7z", L"good-he.7z"}) {
-    SCOPED_TRACE(testing::Message() << log::Utf8FromWide(name));
+    SCOPED_TRACE(testing::Message() << base::Utf8FromWide(name));
     const fs::path target = Target() / name;
-    ComPtr<I7zInArchive> reader = OpenReader(Fixture(name));
+    base::ComPtr<I7zInArchive> reader = OpenReader(Fixture(name));
     Progress progress;
     reader->AssignProgressCallback(&progress, &Progress::Record);
     std::wstring directory = target.wstring();
@@ -153,11 +154,11 @@ TEST_F(Extraction, DamagedItemsFailAndAreRemoved) {
   // A wrong password with a plain item list and flipped bytes: the library
   // still answers S_OK for the whole extraction, only the item results say so.
   for (const wchar_t* name : {L"wrong-password.7z", L"corrupt.7z"}) {
-    SCOPED_TRACE(testing::Message() << log::Utf8FromWide(name));
+    SCOPED_TRACE(testing::Message() << base::Utf8FromWide(name));
     const fs::path target = Target() / name;
-    ComPtr<I7zInArchive> reader = OpenReader(Fixture(name));
+    base::ComPtr<I7zInArchive> reader = OpenReader(Fixture(name));
     const std::string failure = FailureOf([&] { reader->ExtractAllBelow(target.wstring()); });
-    EXPECT_EQ(failure.rfind("item " + log::Utf8FromWide((target / L"").wstring()), 0), 0u) << failure;
+    EXPECT_EQ(failure.rfind("item " + base::Utf8FromWide((target / L"").wstring()), 0), 0u) << failure;
     EXPECT_NE(failure.find(" failed, "), std::string::npos) << failure;
     EXPECT_NE(failure.find("error"), std::string::npos) << failure;
     EXPECT_FALSE(fs::exists(target / L"big.bin"));
@@ -169,9 +170,9 @@ TEST_F(Extraction, HostilePathsAreRefusedBeforeAnythingIsWritten) {
   // absolute name reads "C:<U+F05C>abs.txt"; the colon alone refuses it.
   for (const auto& [name, item] : {std::pair{L"evil-dotdot.7z", "..\\evil.txt"},
                                    std::pair{L"evil-absolute.7z", "C:"}}) {
-    SCOPED_TRACE(testing::Message() << log::Utf8FromWide(name));
+    SCOPED_TRACE(testing::Message() << base::Utf8FromWide(name));
     const fs::path target = Target() / L"inner";
-    ComPtr<I7zInArchive> reader = OpenReader(Fixture(name));
+    base::ComPtr<I7zInArchive> reader = OpenReader(Fixture(name));
     const std::string failure = FailureOf([&] { reader->ExtractAllBelow(target.wstring()); });
     EXPECT_EQ(failure.rfind(std::string("unsafe item path ") + item, 0), 0u) << failure;
     EXPECT_FALSE(fs::exists(Target() / L"evil.txt"));
@@ -184,12 +185,12 @@ TEST_F(Extraction, FileHeldByAnotherProgramEndsTheExtraction) {
   fs::create_directories(Target());
   const fs::path held = Target() / L"big.bin";
   test::WriteBytes(held, "held");
-  system::UniqueHandle lock = system::MakeUniqueHandle(::CreateFileW(
+  base::UniqueHandle lock = base::MakeUniqueHandle(::CreateFileW(
       held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
-  ComPtr<I7zInArchive> reader = OpenReader(Fixture(L"good.7z"));
+  base::ComPtr<I7zInArchive> reader = OpenReader(Fixture(L"good.7z"));
   const std::string failure = FailureOf([&] { reader->ExtractAllBelow(Target().wstring()); });
-  EXPECT_EQ(failure.rfind("can not create file " + log::Utf8FromWide(held.wstring()) + ", ", 0), 0u)
+  EXPECT_EQ(failure.rfind("can not create file " + base::Utf8FromWide(held.wstring()) + ", ", 0), 0u)
       << failure;
   lock.reset();
   EXPECT_EQ(test::ReadBytes(held), "held");
@@ -199,10 +200,10 @@ TEST_F(Extraction, CreateFailureHookCanSkipTheFile) {
   fs::create_directories(Target());
   const fs::path held = Target() / L"big.bin";
   test::WriteBytes(held, "held");
-  system::UniqueHandle lock = system::MakeUniqueHandle(::CreateFileW(
+  base::UniqueHandle lock = base::MakeUniqueHandle(::CreateFileW(
       held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
-  ComPtr<I7zInArchive> reader = CreateArchiveReader(LibraryFile(), sevenzip::kClsid7zFormat);
+  base::ComPtr<I7zInArchive> reader = CreateArchiveReader(LibraryFile(), sevenzip::kClsid7zFormat);
   auto* archive = static_cast<T7zInArchive*>(reader.get());
   int asked = 0;
   archive->AssignProgressExceptCallback(&asked, [](void* sender, const wchar_t*) {

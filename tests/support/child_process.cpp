@@ -2,15 +2,14 @@
 
 #include <stdexcept>
 
+#include "base/unicode.h"
+
 namespace orvek::test {
 
 std::wstring WindowsPath(const std::string& path) {
   std::wstring out;
   if (!path.empty() && path[0] == '/') out = L"Z:";
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
-                                      nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+  std::wstring wide = base::WideFromUtf8(path);
   for (wchar_t& c : wide) {
     if (c == L'/') c = L'\\';
   }

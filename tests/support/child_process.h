@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "system/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace orvek::test {
 
@@ -41,7 +41,7 @@ class ChildProcess {
   void Terminate();
 
  private:
-  system::UniqueHandle process_;
+  base::UniqueHandle process_;
   DWORD pid_ = 0;
 };
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "base/unique_handle.h"
 #include "system/temp_directory.h"
-#include "system/unique_handle.h"
 
 namespace orvek::test {
 namespace {
@@ -13,10 +13,10 @@ std::wstring LogFilePath() {
 }
 
 // The log keeps its file open for writing, so read with write sharing.
-system::UniqueHandle OpenLog() {
-  return system::MakeUniqueHandle(::CreateFileW(LogFilePath().c_str(), GENERIC_READ,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+base::UniqueHandle OpenLog() {
+  return base::MakeUniqueHandle(::CreateFileW(LogFilePath().c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::uint64_t FileLength(HANDLE file) {
@@ -27,12 +27,12 @@ std::uint64_t FileLength(HANDLE file) {
 }  // namespace
 
 LogTail::LogTail() {
-  const system::UniqueHandle file = OpenLog();
+  const base::UniqueHandle file = OpenLog();
   if (file) start_ = FileLength(file.get());
 }
 
 std::string LogTail::Appended() const {
-  const system::UniqueHandle file = OpenLog();
+  const base::UniqueHandle file = OpenLog();
   if (!file) return std::string();
   const std::uint64_t end = FileLength(file.get());
   if (end <= start_) return std::string();

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "support/png_writer.h"
-#include "system/unique_handle.h"
 
 namespace orvek::test {
 namespace {
@@ -29,7 +29,7 @@ void SaveWindowPng(HWND hwnd, const std::wstring& path) {
   if (!::GetWindowRect(hwnd, &r)) throw std::runtime_error("SaveWindowPng: no such window");
   const int w = r.right - r.left, h = r.bottom - r.top;
   ScreenDc screen;
-  system::UniqueMemoryDc mem(::CreateCompatibleDC(screen.get()));
+  base::UniqueMemoryDc mem(::CreateCompatibleDC(screen.get()));
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = w;
@@ -37,7 +37,7 @@ void SaveWindowPng(HWND hwnd, const std::wstring& path) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  system::UniqueGdiObject bitmap(
+  base::UniqueGdiObject bitmap(
       ::CreateDIBSection(mem.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || !bits) throw std::runtime_error("SaveWindowPng: no bitmap");
   const HGDIOBJ old = ::SelectObject(mem.get(), bitmap.get());

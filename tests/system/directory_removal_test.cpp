@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "support/log_tail.h"
 #include "system/previous_installations.h"
 #include "system/removal_rules.h"
@@ -17,12 +18,12 @@ using test::ReadText;
 using test::WriteText;
 
 bool Has(const std::string& log, const std::wstring& text) {
-  return log.find(log::Utf8FromWide(text)) != std::string::npos;
+  return log.find(base::Utf8FromWide(text)) != std::string::npos;
 }
 
 // `line` is the end of a record.
 bool HasLine(const std::string& log, const std::wstring& line) {
-  const std::string text = log::Utf8FromWide(line);
+  const std::string text = base::Utf8FromWide(line);
   const std::size_t at = log.find(text);
   return at != std::string::npos &&
          (at + text.size() == log.size() || log[at + text.size()] == '\r' ||
@@ -38,7 +39,7 @@ bool IsEmptyDirectory(const std::wstring& dir) {
 class DelDirTest : public ::testing::Test {
  protected:
   void MakeDir(const std::wstring& relative) {
-    ASSERT_TRUE(::CreateDirectoryW(tree_(relative).c_str(), nullptr)) << log::Utf8FromWide(relative);
+    ASSERT_TRUE(::CreateDirectoryW(tree_(relative).c_str(), nullptr)) << base::Utf8FromWide(relative);
   }
   // "<tree>\<name>\a\b\c" with a file on every level.
   std::wstring MakeInstallation(const std::wstring& name = L"orvek") {

@@ -26,7 +26,7 @@ bool HelperProcess::WaitForExit(DWORD timeout_ms, DWORD* exit_code) const {
 }
 
 bool WaitForPid(DWORD pid, DWORD timeout_ms) {
-  system::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+  base::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
   if (!process) return true;  // already gone
   return ::WaitForSingleObject(process.get(), timeout_ms) == WAIT_OBJECT_0;
 }

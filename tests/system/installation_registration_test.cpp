@@ -11,7 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "support/log_tail.h"
 #include "system/previous_installations.h"
 #include "system/registry.h"
@@ -87,10 +88,8 @@ std::map<std::wstring, std::wstring> EntryValues() {
 class RegisterInstallationTest : public ::testing::Test {
  protected:
   RegisterInstallationTest() {
-    for (const wchar_t* d : {L"desktop", L"programs", L"drive"}) {
-      ::CreateDirectoryW(tree_(d).c_str(), nullptr);
-    }
-    drive_.emplace(L'P', tree_(L"drive"));
+    for (const wchar_t* d : {L"desktop", L"programs"}) ::CreateDirectoryW(tree_(d).c_str(), nullptr);
+    ::DeleteFileW((L"P:\\" + kLink).c_str());
     // Wine's shell writes "Shell Folders" afresh from "User Shell Folders"
     // whenever it makes a link object, so both point into the tree.
     for (const wchar_t* key : {kShellFoldersKey, kUserShellFoldersKey}) {
@@ -110,6 +109,15 @@ class RegisterInstallationTest : public ::testing::Test {
   }
   static constexpr wchar_t kUserShellFoldersKey[] =
       L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  // One drive for the suite: unmapping one costs a second (see ScopedDrive).
+  static void SetUpTestSuite() {
+    drive_tree_ = new test::TestTree;
+    drive_ = new test::ScopedDrive(L'P', (*drive_tree_)());
+  }
+  static void TearDownTestSuite() {
+    delete drive_;
+    delete drive_tree_;
+  }
   static void ClearEntry() {
     if (std::optional<RegistryKey> parent = RegistryKey::Open(
             HKEY_CURRENT_USER, L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall")) {
@@ -152,7 +160,8 @@ class RegisterInstallationTest : public ::testing::Test {
   std::vector<RegistryKey> folders_;
 
  private:
-  std::optional<test::ScopedDrive> drive_;
+  static inline test::TestTree* drive_tree_ = nullptr;
+  static inline test::ScopedDrive* drive_ = nullptr;
   std::vector<std::pair<std::wstring, std::wstring>> old_;
 };
 
@@ -165,7 +174,7 @@ TEST_F(RegisterInstallationTest, OptionsOffRemoveOldShortcutsButKeepTheDriveOneA
   EXPECT_EQ(links.at(L"P:\\" + kLink), client_);
   for (const std::wstring& gone : {desktop_ + L"\\" + kLink, programs_ + L"\\" + kLink,
                                    menu_ + L"\\" + kLink, menu_ + L"\\" + kUninstallLink}) {
-    EXPECT_FALSE(links.at(gone)) << log::Utf8FromWide(gone);
+    EXPECT_FALSE(links.at(gone)) << base::Utf8FromWide(gone);
   }
   EXPECT_TRUE(Exists(menu_));
   EXPECT_EQ(EntryValues(), entry_);

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "base/unique_handle.h"
 #include "helper_process.h"
 #include "system/temp_directory.h"
-#include "system/unique_handle.h"
 
 namespace orvek::system {
 namespace {
@@ -57,7 +57,7 @@ TEST(GetModulePathTest, PathBeyond260CharactersIsReturnedWhole) {
   const std::wstring module_name = test::TestBinaryDir() + L"system_test_module.dll";
   ASSERT_TRUE(::CopyFileW(module_name.c_str(), copy.c_str(), FALSE)) << ::GetLastError();
 
-  const UniqueModule module(::LoadLibraryW(copy.c_str()));
+  const base::UniqueModule module(::LoadLibraryW(copy.c_str()));
   ASSERT_TRUE(module.valid()) << ::GetLastError();
   EXPECT_EQ(GetModulePath(module.get()), copy);
 }

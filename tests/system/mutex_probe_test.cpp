@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "base/unique_handle.h"
 #include "helper_process.h"
-#include "system/unique_handle.h"
 
 namespace orvek::system {
 namespace {
@@ -14,7 +14,7 @@ using test::HelperProcess;
 using test::UniqueName;
 
 bool NameExists(const std::wstring& name) {
-  const UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()));
+  const base::UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()));
   return mutex.valid();
 }
 
@@ -36,7 +36,7 @@ TEST(MutexExistsTest, ClaimingKeepsTheNameForTheRestOfTheProcess) {
 
 TEST(MutexExistsTest, NameOfAnotherKindOfObjectIsNotAMutex) {
   const std::wstring name = UniqueName(L"orvek-test-event-");
-  const UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  const base::UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
   ASSERT_TRUE(event.valid());
   EXPECT_FALSE(MutexExists(name, true));
   EXPECT_FALSE(MutexExists(name, false));
@@ -45,7 +45,7 @@ TEST(MutexExistsTest, NameOfAnotherKindOfObjectIsNotAMutex) {
 TEST(MutexExistsTest, NameClaimedByAnotherProcessIsSeenUntilItEnds) {
   const std::wstring name = UniqueName(L"orvek-test-cross-");
   const std::wstring ready_name = name + L"-ready";
-  const UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
+  const base::UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
   ASSERT_TRUE(ready.valid());
   {
     HelperProcess holder = HelperProcess::Start(ChildExePath(), {L"hold-mutex", name, ready_name});

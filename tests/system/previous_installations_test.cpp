@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "support/log_tail.h"
 #include "system/registry.h"
 #include "system/temp_directory.h"
@@ -19,7 +20,7 @@ using test::ReadText;
 using test::WriteText;
 
 bool Has(const std::string& log, const std::wstring& text) {
-  return log.find(log::Utf8FromWide(text)) != std::string::npos;
+  return log.find(base::Utf8FromWide(text)) != std::string::npos;
 }
 
 // Raw access in an explicit view, to see where the installer's writes land.
@@ -200,7 +201,7 @@ TEST_F(RemoveInstallationTest, V50KeysGoEvenWhenTheLocationIsRefused) {
        {L"begin to uninstall oldversion " + refused,
         L"DelDir failed, the dir is not contain orvek, " + refused, std::wstring(L"uninstall oldversion end"),
         std::wstring(L"begin to delete v5.0 registry."), std::wstring(L"end delete v5.0 registry.")}) {
-    EXPECT_TRUE(Has(text, line)) << log::Utf8FromWide(line) << "\n" << text;
+    EXPECT_TRUE(Has(text, line)) << base::Utf8FromWide(line) << "\n" << text;
   }
 }
 

@@ -4,16 +4,16 @@
 
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "support/log_tail.h"
-#include "system/unique_handle.h"
 
 namespace orvek::system {
 namespace {
 
-UniqueHandle OwnToken(DWORD access) {
+base::UniqueHandle OwnToken(DWORD access) {
   HANDLE token = nullptr;
   EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), access, &token));
-  return UniqueHandle(token);
+  return base::UniqueHandle(token);
 }
 
 // Whether the token holds `name`, and whether it is enabled.
@@ -45,7 +45,7 @@ constexpr wchar_t kHeld[] = L"SeDebugPrivilege";
 constexpr wchar_t kNotHeld[] = L"SeCreateTokenPrivilege";
 
 TEST(SetPrivilegeTest, EnablesAndDisablesAHeldPrivilege) {
-  const UniqueHandle token = OwnToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
+  const base::UniqueHandle token = OwnToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
   ASSERT_TRUE(StateOf(token.get(), kHeld).held);
   test::LogTail log;
 
@@ -58,7 +58,7 @@ TEST(SetPrivilegeTest, EnablesAndDisablesAHeldPrivilege) {
 }
 
 TEST(SetPrivilegeTest, PrivilegeTheTokenLacksIsReportedButSucceeds) {
-  const UniqueHandle token = OwnToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
+  const base::UniqueHandle token = OwnToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
   ASSERT_FALSE(StateOf(token.get(), kNotHeld).held);
   test::LogTail log;
   EXPECT_TRUE(SetPrivilege(token.get(), kNotHeld, true));
@@ -66,7 +66,7 @@ TEST(SetPrivilegeTest, PrivilegeTheTokenLacksIsReportedButSucceeds) {
 }
 
 TEST(SetPrivilegeTest, UnknownNameFailsWithItsLogLine) {
-  const UniqueHandle token = OwnToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
+  const base::UniqueHandle token = OwnToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
   test::LogTail log;
   EXPECT_FALSE(SetPrivilege(token.get(), L"SeNoSuchPrivilege", true));
   EXPECT_NE(log.Appended().find("LookupPrivilegeValue error: 1313"), std::string::npos)
@@ -74,7 +74,7 @@ TEST(SetPrivilegeTest, UnknownNameFailsWithItsLogLine) {
 }
 
 TEST(SetPrivilegeTest, TokenOpenedWithoutAdjustRightFailsWithItsLogLine) {
-  const UniqueHandle token = OwnToken(TOKEN_QUERY);
+  const base::UniqueHandle token = OwnToken(TOKEN_QUERY);
   test::LogTail log;
   EXPECT_FALSE(SetPrivilege(token.get(), kHeld, true));
   EXPECT_NE(log.Appended().find("AdjustTokenPrivileges error: 5"), std::string::npos)

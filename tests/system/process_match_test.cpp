@@ -24,11 +24,6 @@ TEST(ImageNameMatchesTest, IgnoresCaseOfAsciiLettersOnly) {
   EXPECT_TRUE(ImageNameMatches(L"\u00e9COLE.exe", L"\u00e9cole.EXE"));
 }
 
-TEST(UpperAsciiTest, ChangesOnlyAToZ) {
-  EXPECT_EQ(UpperAscii(L"az_AZ-09.\u00e4\u00df"), L"AZ_AZ-09.\u00e4\u00df");
-  EXPECT_EQ(UpperAscii(L"`{@["), L"`{@[");
-}
-
 TEST(TaskkillParametersTest, LeadingBlankThenDecimalPid) {
   EXPECT_EQ(TaskkillParameters(4242), L" /f /pid 4242");
   EXPECT_EQ(TaskkillParameters(0), L" /f /pid 0");

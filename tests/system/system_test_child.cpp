@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "helper_process.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
 #include "system/process_killer.h"
-#include "system/unique_handle.h"
 
 namespace {
 
@@ -45,8 +45,8 @@ int WaitToBeKilled() {
 
 int HoldMutex(const std::wstring& name, const std::wstring& ready_event) {
   orvek::system::MutexExists(name, false);
-  const orvek::system::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
-                                                       ready_event.c_str()));
+  const orvek::base::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
+                                                     ready_event.c_str()));
   if (!ready || !::SetEvent(ready.get())) return kUsage;
   return WaitToBeKilled();
 }

@@ -5,9 +5,10 @@
 
 #include <vector>
 
-#include "log/text.h"
+#include "base/text.h"
+#include "base/unicode.h"
 #include "support/child_process.h"
-#include "system/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace orvek::test {
 namespace {
@@ -20,7 +21,7 @@ using UnixFileName = char*(CDECL*)(const wchar_t*);
 template <class Done>
 void RunTool(const wchar_t* tool, const std::vector<std::string>& args, Done done) {
   std::wstring line = tool;
-  for (const std::string& a : args) line += L" " + QuoteArgument(log::WideFromUtf8(a));
+  for (const std::string& a : args) line += L" " + QuoteArgument(base::WideFromUtf8(a));
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -31,7 +32,7 @@ void RunTool(const wchar_t* tool, const std::vector<std::string>& args, Done don
   if (pi.hThread) ::CloseHandle(pi.hThread);
   if (pi.hProcess) ::CloseHandle(pi.hProcess);
   for (int i = 0; i < 2000 && !done(); ++i) ::Sleep(5);
-  ASSERT_TRUE(done()) << log::Utf8FromWide(line);
+  ASSERT_TRUE(done()) << base::Utf8FromWide(line);
 }
 
 }  // namespace
@@ -85,16 +86,16 @@ std::wstring TestTree::operator()(const std::wstring& relative) const {
 }
 
 void WriteText(const std::wstring& path, const std::string& text) {
-  const system::UniqueHandle file = system::MakeUniqueHandle(::CreateFileW(
+  const base::UniqueHandle file = base::MakeUniqueHandle(::CreateFileW(
       path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(file.valid()) << log::Utf8FromWide(path);
+  ASSERT_TRUE(file.valid()) << base::Utf8FromWide(path);
   DWORD written = 0;
   ASSERT_TRUE(::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
                           nullptr));
 }
 
 std::string ReadText(const std::wstring& path) {
-  const system::UniqueHandle file = system::MakeUniqueHandle(::CreateFileW(
+  const base::UniqueHandle file = base::MakeUniqueHandle(::CreateFileW(
       path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return "<missing>";
   std::string text(65536, '\0');
@@ -111,7 +112,7 @@ bool Exists(const std::wstring& path) {
 ScopedDrive::ScopedDrive(wchar_t letter, const std::wstring& directory) {
   wchar_t prefix[MAX_PATH] = {};
   ::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
-  device_ = log::Utf8FromWide(prefix) + "/dosdevices/" +
+  device_ = base::Utf8FromWide(prefix) + "/dosdevices/" +
             static_cast<char>(letter | 0x20) + ":";
   drive_ = std::wstring(1, letter) + L":\\";
   RunTool(L"ln", {"-sfn", UnixPath(directory), device_}, [&] { return Exists(drive_); });
@@ -119,6 +120,10 @@ ScopedDrive::ScopedDrive(wchar_t letter, const std::wstring& directory) {
 
 ScopedDrive::~ScopedDrive() {
   RunTool(L"rm", {"-f", device_}, [&] { return !Exists(drive_); });
+  // Wine keeps its table of drives for a second and finds a path's drive by
+  // the identity of its folders: a folder made later with the inode number
+  // of the removed drive root would still be taken for "Q:\".
+  ::Sleep(1100);
 }
 
 }  // namespace orvek::test

@@ -1,10 +1,10 @@
 #include "pe/pe_checks.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <regex>
 
+#include "base/hex.h"
+#include "base/text.h"
 #include "payload/installer_file_layout.h"
 #include "payload/pe_image.h"
 #include "pe/pe_details.h"
@@ -13,19 +13,6 @@ namespace orvek::tools {
 namespace {
 
 using namespace orvek::payload;
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
-std::string Hex(std::uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-  return text;
-}
 
 bool AllZero(std::span<const std::uint8_t> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
@@ -43,7 +30,7 @@ void CheckManifest(std::span<const std::uint8_t> file, const PeHeaders& h,
   if (!std::regex_search(*manifest, kAdmin)) {
     problems.push_back("the manifest does not request level=\"requireAdministrator\"");
   }
-  const std::string lower = Lower(*manifest);
+  const std::string lower = base::AsciiLower(*manifest);
   // Either would change the version or the DPI behaviour Windows gives the process.
   if (lower.find("dpiaware") != std::string::npos) {
     problems.push_back("the manifest declares DPI awareness");
@@ -66,9 +53,10 @@ void CheckImports(std::span<const std::uint8_t> file, const PeHeaders& h,
                   const PeCheckOptions& options, std::vector<std::string>& problems) {
   for (const ImportedDll& dll : ListImports(file, h)) {
     const std::string how = dll.delayed ? " (delay-load)" : "";
-    if (options.allowed_dlls && !options.allowed_dlls->count(Lower(dll.name))) {
+    if (options.allowed_dlls && !options.allowed_dlls->count(base::AsciiLower(dll.name))) {
       problems.push_back("imports " + dll.name + how + ", which is not on the allowed DLL list");
-    } else if (options.allowed_dlls && Lower(dll.name) == "comctl32.dll" && !BindsCommonControls(file, h)) {
+    } else if (options.allowed_dlls && base::AsciiLower(dll.name) == "comctl32.dll" &&
+               !BindsCommonControls(file, h)) {
       problems.push_back("imports " + dll.name + how +
                          " without a manifest dependency on Microsoft.Windows.Common-Controls, so "
                          "the loader would search the program's folder for it");
@@ -138,7 +126,7 @@ void CheckPackedLayout(std::span<const std::uint8_t> file, const PeHeaders& h,
 }  // namespace
 
 std::string ImportKey(std::string_view dll, std::string_view function) {
-  return Lower(dll) + "!" + std::string(function);
+  return base::AsciiLower(dll) + "!" + std::string(function);
 }
 
 std::set<std::string> ParseNameList(std::string_view text, bool lower_dll) {
@@ -157,7 +145,7 @@ std::set<std::string> ParseNameList(std::string_view text, bool lower_dll) {
       continue;
     }
     const std::size_t bang = line.find('!');
-    names.insert(bang == std::string_view::npos ? Lower(line)
+    names.insert(bang == std::string_view::npos ? base::AsciiLower(line)
                                                 : ImportKey(line.substr(0, bang), line.substr(bang + 1)));
   }
   return names;
@@ -167,7 +155,8 @@ std::vector<std::string> CheckPeImage(std::span<const std::uint8_t> file, const 
   const PeHeaders h = ParsePeHeaders(file);
   std::vector<std::string> problems;
   if (options.machine && h.machine != *options.machine) {
-    problems.push_back("machine " + Hex(h.machine, 4) + ", expected " + Hex(*options.machine, 4));
+    problems.push_back("machine 0x" + base::Hex(h.machine, 4) + ", expected 0x" +
+                       base::Hex(*options.machine, 4));
   }
   if (options.gui && h.subsystem != kSubsystemWindowsGui) {
     problems.push_back("subsystem " + std::to_string(h.subsystem) + ", expected 2 (Windows GUI)");
@@ -181,7 +170,8 @@ std::vector<std::string> CheckPeImage(std::span<const std::uint8_t> file, const 
   if (options.checksum) {
     const std::uint32_t computed = ComputePeChecksum(file);
     if (computed != h.checksum) {
-      problems.push_back("stored CheckSum " + Hex(h.checksum, 8) + ", the file's is " + Hex(computed, 8));
+      problems.push_back("stored CheckSum 0x" + base::Hex(h.checksum, 8) + ", the file's is 0x" +
+                         base::Hex(computed, 8));
     }
   }
   return problems;
@@ -194,13 +184,13 @@ std::string DescribePeImage(std::span<const std::uint8_t> file) {
   const auto line = [&text](const std::string& key, const std::string& value) {
     text += key + "=" + value + "\n";
   };
-  line("machine", Hex(h.machine, 4));
+  line("machine", "0x" + base::Hex(h.machine, 4));
   line("subsystem", std::to_string(h.subsystem));
   line("pe_offset", std::to_string(h.pe_offset));
   line("image_end", std::to_string(h.raw_data_end()));
   line("file_size", std::to_string(file.size()));
-  line("checksum_stored", Hex(h.checksum, 8));
-  line("checksum_computed", Hex(ComputePeChecksum(file), 8));
+  line("checksum_stored", "0x" + base::Hex(h.checksum, 8));
+  line("checksum_computed", "0x" + base::Hex(ComputePeChecksum(file), 8));
   if (file.size() >= kFieldsEnd) {
     const InstallerFields fields = ReadInstallerFields(file);
     line("payload_offset", std::to_string(fields.payload_offset));

@@ -1,8 +1,8 @@
 #include "pe/pe_details.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "base/hex.h"
 #include "payload/byte_order.h"
 
 namespace orvek::tools {
@@ -26,7 +26,7 @@ class ImageView {
   const std::uint8_t* At(std::uint32_t rva, std::size_t size) const {
     const auto offset = headers_.RvaToOffset(rva);
     if (!offset || *offset + size > file_.size()) {
-      throw PeFormatError("RVA 0x" + ToHex(rva) + " lies outside the image's raw data");
+      throw PeFormatError("RVA 0x" + base::Hex(rva) + " lies outside the image's raw data");
     }
     return &file_[*offset];
   }
@@ -34,7 +34,7 @@ class ImageView {
   std::string CString(std::uint32_t rva) const {
     const auto offset = headers_.RvaToOffset(rva);
     if (!offset || *offset >= file_.size()) {
-      throw PeFormatError("string at RVA 0x" + ToHex(rva) + " lies outside the image");
+      throw PeFormatError("string at RVA 0x" + base::Hex(rva) + " lies outside the image");
     }
     const char* begin = reinterpret_cast<const char*>(&file_[*offset]);
     const std::size_t length = strnlen(begin, file_.size() - *offset);
@@ -47,12 +47,6 @@ class ImageView {
   }
 
  private:
-  static std::string ToHex(std::uint32_t v) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%X", v);
-    return text;
-  }
-
   std::span<const std::uint8_t> file_;
   const PeHeaders& headers_;
 };

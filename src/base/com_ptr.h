@@ -1,12 +1,13 @@
 // One owner of a COM reference: AddRef on copy, Release on reset, so no path
-// through the archive reader forgets a Release or does one too many.
+// through a COM client (the archive reader, shell links, WMI) forgets a
+// Release or does one too many.
 #pragma once
 
 #include <unknwn.h>
 
 #include <utility>
 
-namespace orvek::payload {
+namespace orvek::base {
 
 template <class T>
 class ComPtr {
@@ -43,4 +44,4 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
-}  // namespace orvek::payload
+}  // namespace orvek::base

@@ -1,13 +1,14 @@
 // Move-only owners for every kind of OS handle, so that no early return or
-// exception can leak one. Raw CloseHandle/RegCloseKey/FreeLibrary calls live
-// here and nowhere else.
+// exception can leak one. Raw CloseHandle/RegCloseKey/FreeLibrary/LocalFree
+// calls live here and nowhere else. A new kind of handle is one more alias
+// below, not a second template.
 #pragma once
 
 #include <windows.h>
 
 #include <utility>
 
-namespace orvek::system {
+namespace orvek::base {
 
 // Closes `T` with `Close` when it holds something other than the invalid
 // values of that handle kind. The last error is preserved across the close,
@@ -64,6 +65,7 @@ inline void CloseFind(HANDLE h) noexcept { ::FindClose(h); }
 inline void DeleteGdiObject(HGDIOBJ o) noexcept { ::DeleteObject(o); }
 inline void DeleteMemoryDc(HDC dc) noexcept { ::DeleteDC(dc); }
 inline void DestroyWindowHandle(HWND w) noexcept { ::DestroyWindow(w); }
+inline void FreeLocal(HLOCAL m) noexcept { ::LocalFree(m); }
 }  // namespace detail
 
 // Kernel objects: files, events, mutexes, threads, processes. Both null and
@@ -81,5 +83,8 @@ inline UniqueFindHandle MakeUniqueFindHandle(HANDLE h) noexcept {
 using UniqueGdiObject = UniqueAny<HGDIOBJ, detail::DeleteGdiObject, HGDIOBJ(nullptr)>;
 using UniqueMemoryDc = UniqueAny<HDC, detail::DeleteMemoryDc, HDC(nullptr)>;
 using UniqueWindow = UniqueAny<HWND, detail::DestroyWindowHandle, HWND(nullptr)>;
+// Memory the system allocated for the caller with LocalAlloc: FormatMessage
+// buffers, security descriptors, CommandLineToArgvW.
+using UniqueLocalMemory = UniqueAny<HLOCAL, detail::FreeLocal, HLOCAL(nullptr)>;
 
-}  // namespace orvek::system
+}  // namespace orvek::base

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace orvek::system {
+namespace orvek::base {
 
 class OsError : public std::runtime_error {
  public:
@@ -22,4 +22,4 @@ class OsError : public std::runtime_error {
   std::uint32_t code_;
 };
 
-}  // namespace orvek::system
+}  // namespace orvek::base

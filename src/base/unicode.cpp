@@ -1,8 +1,6 @@
-#include "log/text.h"
+#include "base/unicode.h"
 
-#include <limits>
-
-namespace orvek::log {
+namespace orvek::base {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -40,8 +38,6 @@ void AppendWide(std::wstring& out, char32_t cp) {
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-
-wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
 
 }  // namespace
 
@@ -129,42 +125,4 @@ std::wstring WideFromUtf16(std::string_view bytes, bool big_endian) {
   return out;
 }
 
-std::wstring_view Trim(std::wstring_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && text[begin] <= L' ') ++begin;
-  while (end > begin && text[end - 1] <= L' ') --end;
-  return text.substr(begin, end - begin);
-}
-
-bool SameText(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
-
-bool StartsWithText(std::wstring_view text, std::wstring_view prefix) {
-  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
-}
-
-std::optional<std::int32_t> ParseDecimalInt32(std::wstring_view text) {
-  bool negative = false;
-  if (!text.empty() && (text[0] == L'-' || text[0] == L'+')) {
-    negative = text[0] == L'-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) return std::nullopt;
-  std::int64_t value = 0;
-  for (const wchar_t c : text) {
-    if (c < L'0' || c > L'9') return std::nullopt;
-    value = value * 10 + (c - L'0');
-    if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return std::nullopt;
-  }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-  return static_cast<std::int32_t>(value);
-}
-
-}  // namespace orvek::log
+}  // namespace orvek::base

@@ -1,0 +1,80 @@
+#include "net/public_log.h"
+
+#include <cstdint>
+#include <exception>
+#include <thread>
+
+#include "log/logs.h"
+#include "log/os.h"
+#include "base/unicode.h"
+#include "net/gzip_member.h"
+#include "net/http_client.h"
+#include "net/md5_cng.h"
+#include "net/upload_token.h"
+
+namespace orvek::net {
+namespace {
+
+constexpr DWORD kConnectTimeoutMs = 3000;
+constexpr DWORD kReadTimeoutMs = 5000;
+
+void LogFailure(const char* message) noexcept {
+  try {
+    log::LogError(L"PostData error, " + base::WideFromUtf8(message));
+  } catch (...) {
+    // Out of memory for the line: lost, as the log loses any record then.
+  }
+}
+
+// Milliseconds since 1970-01-01 UTC, rounded to the nearest one. The system
+// clock is UTC already, so no time-zone rule is involved.
+std::uint64_t UnixMillisecondsNow() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  const std::uint64_t ticks = (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  constexpr std::uint64_t kEpochTicks = 116444736000000000;  // 1970-01-01 in 100 ns since 1601
+  return (ticks - kEpochTicks + 5000) / 10000;
+}
+
+}  // namespace
+
+std::string BuildUploadToken(std::string_view key, std::string_view id) {
+  return BuildUploadToken(key, id, UnixMillisecondsNow(), Md5Hex);
+}
+
+std::wstring PostData(const std::wstring& url, const Json& document, DWORD connect_ms, DWORD read_ms) noexcept {
+  try {
+    const std::string body = GzipMember(WriteJson(document));
+    return THttpClient(connect_ms, read_ms).Post(url, body);
+  } catch (const std::exception& e) {
+    LogFailure(e.what());
+  } catch (...) {
+    LogFailure("unknown failure");
+  }
+  return {};
+}
+
+void ReportEvent(const std::wstring& base_url, const TPublicLogEvent& event) noexcept {
+  try {
+    Json record = BuildEventRecord(event, FormatEventTime(log::LocalNow()));
+    const std::string token = BuildUploadToken(kSigningKey, kPublicUserId) + std::string(kPublicUserId);
+    PostData(base_url + L"/front/uploadfile", BuildUploadDocument(std::move(record), token), kConnectTimeoutMs,
+             kReadTimeoutMs);
+  } catch (const std::exception& e) {
+    // Building the record or the token failed before anything was sent.
+    LogFailure(e.what());
+  } catch (...) {
+    LogFailure("unknown failure");
+  }
+}
+
+void addPublicLog(std::wstring base_url, TPublicLogEvent event) noexcept {
+  try {
+    std::thread([base_url = std::move(base_url), event = std::move(event)] { ReportEvent(base_url, event); })
+        .detach();
+  } catch (const std::exception& e) {
+    LogFailure(e.what());
+  }
+}
+
+}  // namespace orvek::net
