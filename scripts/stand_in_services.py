@@ -18,7 +18,9 @@ A path may begin with /verdict/NAME to choose the answer for that request
 only, and may carry more segments before /front/ (tests put a tag there to
 find their own requests in the record), e.g.
   http://127.0.0.1:18391/verdict/status0/tag/t1/front/appversion/info?...
-Without one, --verdict applies (default status1 for the version service, ok
+Without one, a version request whose versionName is a verdict's name gets
+that answer (an installer packed with the version "status0" is retired);
+otherwise --verdict applies (default status1 for the version service, ok
 for the event service).
 
 Verdicts:
@@ -163,6 +165,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             service = None
         self.record(full_path, query, body, service)
+        if verdict is None and service == "version":
+            # A program whose URLs are fixed chooses through its version.
+            asked = urllib.parse.parse_qs(query).get("versionName", [""])[0]
+            if asked in JSON_VERDICTS:
+                verdict = asked
         if service is None:
             return self.answer(404, b"<html>not found</html>", "text/html")
         self.serve_verdict(verdict or self.default_verdicts[service], path)

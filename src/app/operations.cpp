@@ -1,6 +1,12 @@
 // Forwards to the subsystems that provide each operation.
 #include "app/operations.h"
 
+#include "app/background_work.h"
+#include "base/unicode.h"
+#include "log/logs.h"
+#include "net/public_log.h"
+#include "net/service_config.h"
+#include "net/version_check.h"
 #include "system/installation_registration.h"
 #include "system/machine_identity.h"
 #include "system/previous_installations.h"
@@ -11,12 +17,39 @@ std::wstring ComputeDeviceInfo() { return orvek::system::ComputeDeviceInfo(); }
 std::wstring GetMonitorIds() { return orvek::system::GetMonitorIds(); }
 std::wstring ComputeClientId() { return orvek::system::ComputeClientId(); }
 
-// Placeholders until the services are in. Both must start their threads
-// through StartBackgroundWork (background_work.h), so that an unattended run
-// can wait for the verdict and the report.
-void StartVersionCheck(const std::wstring&, const VersionVerdict&) {}
-void addPublicLog(const InstallRequest&, const std::wstring&, const std::wstring&, const std::wstring&,
-                  const std::string&) {}
+// Both services run on threads counted by StartBackgroundWork, which the
+// window never waits for and an unattended run does.
+void StartVersionCheck(const std::wstring& version, const VersionVerdict& verdict) {
+  try {
+    StartBackgroundWork([version, verdict] {
+      orvek::net::RunVersionCheck(orvek::net::kVersionServiceUrl, version, *verdict);
+    });
+  } catch (const std::exception& e) {
+    // No thread for the check: the package stays allowed, as after a failed check.
+    orvek::log::LogError(L"CheckVersion error, " + orvek::base::WideFromUtf8(e.what()));
+  }
+}
+
+void addPublicLog(const InstallRequest& request, const std::wstring& page, const std::wstring& control,
+                  const std::wstring& event, const std::string& ext_data) {
+  orvek::net::TPublicLogEvent record;
+  record.page = page;
+  record.control = control;
+  record.event = event;
+  record.extData = orvek::base::WideFromUtf8(ext_data);
+  record.version = request.version;
+  record.clientId = request.client_id;
+  record.deviceInfo = request.device_info;
+  record.monitors = request.monitors;
+  try {
+    StartBackgroundWork([record = std::move(record)] {
+      orvek::net::ReportEvent(orvek::net::kEventServiceUrl, record);
+    });
+  } catch (const std::exception& e) {
+    // No thread for the report: it is lost, as a failed upload is.
+    orvek::log::LogError(L"PostData error, " + orvek::base::WideFromUtf8(e.what()));
+  }
+}
 
 PreviousInstallations FindPreviousInstallations() {
   const orvek::system::PreviousInstallations found = orvek::system::FindPreviousInstallations();

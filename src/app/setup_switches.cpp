@@ -1,6 +1,6 @@
 #include "app/setup_switches.h"
 
-#include "app/command_line.h"
+#include "base/text.h"
 
 namespace orvek::app {
 namespace {
@@ -76,12 +76,12 @@ class Parser {
   // False when the argument took the rest of the line.
   bool Take(const CommandLineArgument& arg) {
     const std::wstring& text = arg.text;
-    if (AsciiLower(text) == L"dpi") return true;
+    if (base::AsciiLower(text) == L"dpi") return true;
     if (text.empty() || (text[0] != L'/' && text[0] != L'-')) {
       Fail(L"unexpected argument " + text);
       return true;
     }
-    const std::wstring name = AsciiLower(text.substr(1, text.find(L'=') - 1));
+    const std::wstring name = base::AsciiLower(text.substr(1, text.find(L'=') - 1));
     const bool has_value = text.find(L'=') != std::wstring::npos;
     const std::wstring value = has_value ? text.substr(text.find(L'=') + 1) : std::wstring();
     if (!has_value && (name == L"s" || name == L"silent" || name == L"verysilent")) {

@@ -213,11 +213,12 @@ ExitCode Run(const SetupSwitches& switches) {
 }  // namespace
 
 ExitCode RunUnattended(const SetupSwitches& switches) noexcept {
-  // The shortcuts are made through COM on this thread. In a single-threaded
-  // apartment COM keeps a hidden window for calls between apartments, which
-  // a thread without a message loop would leave unanswered (a broadcast to
-  // all windows would wait on it); the multithreaded one has none. Its
-  // callers' own CoInitialize then fails harmlessly and they use this one.
+  // The machine description (WMI) and the shortcuts use COM on this thread.
+  // A single-threaded apartment would give it a hidden window that this
+  // thread, which runs no message loop, would never answer (a broadcast to
+  // all windows would wait on it). In the multithreaded apartment COM hosts
+  // what needs a window on a thread of its own that does answer; the
+  // callers' own CoInitialize then finds this apartment and uses it.
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   ExitCode code = ExitCode::kInstallFailed;
   const wchar_t* what = switches.plan ? L"plan end, " : L"silent install end, ";
