@@ -21,26 +21,18 @@ std::size_t SkipProgramPath(std::wstring_view line) {
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
-// L"C:\x" and L"\\srv\share\x" are full paths; L"x", L"C:x", L"\x" are
-// relative to something the deployment tool does not control (the current
-// directory, usually a Downloads folder). Roots are refused too: the install
-// would spill the client's files over a whole drive.
+// L"C:\x" is a full path; L"x", L"C:x", L"\x" are relative to something
+// the deployment tool does not control (the current directory, usually a
+// Downloads folder). A network path (L"\\srv\share\x") is refused too:
+// the free-space check addresses a drive by its letter and would refuse it as
+// full. So is a drive root: the client's files would spill over the drive.
 std::wstring TargetProblem(std::wstring_view target) {
-  std::wstring_view rest;
-  if (target.size() >= 3 && IsDriveLetter(target[0]) && target[1] == L':' &&
-      (target[2] == L'\\' || target[2] == L'/')) {
-    rest = target.substr(3);
-  } else if (target.size() >= 2 && target.substr(0, 2) == L"\\\\") {
-    // Server and share are the root of a network path.
-    std::size_t server_end = target.find(L'\\', 2);
-    if (server_end == std::wstring_view::npos || server_end == 2) return L"is not a full path";
-    std::size_t share_end = target.find(L'\\', server_end + 1);
-    if (share_end == std::wstring_view::npos) return L"is a share root";
-    rest = target.substr(share_end + 1);
-  } else {
+  if (target.size() >= 2 && target.substr(0, 2) == L"\\\\") return L"is not on a drive with a letter";
+  if (target.size() < 3 || !IsDriveLetter(target[0]) || target[1] != L':' ||
+      (target[2] != L'\\' && target[2] != L'/')) {
     return L"is not a full path";
   }
-  if (rest.find_first_not_of(L"\\/") == std::wstring_view::npos) return L"is a root";
+  if (target.find_first_not_of(L"\\/", 3) == std::wstring_view::npos) return L"is a root";
   return {};
 }
 

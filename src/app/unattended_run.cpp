@@ -15,6 +15,8 @@
 #include "log/logs.h"
 #include "base/unicode.h"
 #include "payload/seven_zip_reader.h"
+#include "system/directories.h"
+#include "system/disk_space_math.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
 #include "system/process_killer.h"
@@ -204,6 +206,12 @@ ExitCode Run(const SetupSwitches& switches) {
   // The set-up ran to its end: a plan can still say everything else.
   if (switches.plan) return Plan(switches, fields, page);
   if (refusal == ExitCode::kDiskSpace) {
+    // A drive that does not exist has no space either, but what it really
+    // means is a target that cannot be made.
+    if (!orvek::system::DirectoryExists(orvek::system::DriveOfPath(page.TargetText()) + L"\\")) {
+      orvek::log::LogError(L"mkdir install path error, " + page.TargetText());
+      return ExitCode::kTargetDirectory;
+    }
     orvek::log::LogError(L"silent install refused, too little space on the target drive, " + page.TargetText());
     return refusal;
   }

@@ -52,8 +52,8 @@ TEST(SetupSwitches, DTakesTheRestOfTheLineUnquoted) {
 TEST(SetupSwitches, DirTakesOneArgumentWithOrWithoutQuotes) {
   EXPECT_EQ(Parse(LR"(/S /DIR="D:\a b\c" /NODESKTOP)").target, LR"(D:\a b\c)");
   EXPECT_EQ(Parse(LR"(/S "/dir=D:\a b" /NODESKTOP)").target, LR"(D:\a b)");
-  const SetupSwitches sw = Parse(LR"(-Dir=\\srv\share\orvek\ /S)");
-  EXPECT_EQ(sw.target, LR"(\\srv\share\orvek\)");  // exactly as given
+  const SetupSwitches sw = Parse(LR"(-Dir=d:/apps\orvek\ /S)");
+  EXPECT_EQ(sw.target, LR"(d:/apps\orvek\)");  // exactly as given
   EXPECT_TRUE(sw.silent);
   EXPECT_EQ(Parse(LR"(/S "/LOG=C:\logs\it dept\orvek.log")").log_file, LR"(C:\logs\it dept\orvek.log)");
 }
@@ -76,7 +76,8 @@ TEST(SetupSwitches, BadCommandLinesSayWhatIsWrong) {
       {L"/S /DIR=C:orvek", L"target directory is not a full path, C:orvek"},
       {L"/S /DIR=\\orvek", L"target directory is not a full path, \\orvek"},
       {L"/S /D=C:\\", L"target directory is a root, C:\\"},
-      {L"/S /D=\\\\srv\\share", L"target directory is a share root, \\\\srv\\share"},
+      {L"/S /D=C:\\\\", L"target directory is a root, C:\\\\"},
+      {L"/S /D=\\\\srv\\share\\orvek", L"target directory is not on a drive with a letter, \\\\srv\\share\\orvek"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Parse(c.args).error, c.error) << c.args;

@@ -214,6 +214,7 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
       {"another installer", L"/S", L"#OrvekTeacherInstall", installer, 1618},
       {"client running", L"/S /D=" + Target().wstring(), L"#OrvekTeacher", installer, 4601},
       {"target cannot be created", L"/S /D=" + (file / L"orvek").wstring(), nullptr, installer, 4603},
+      {"target on no drive", L"/S /D=Q:\\orvek", nullptr, installer, 4603},
       {"damaged payload", L"/S /D=" + Target().wstring(), nullptr, damaged, 4604},
       {"retired package", L"/S /D=" + Target().wstring(), nullptr, retired, 4605},
       {"log file cannot be created", L"/S /LOG=\"" + (file / L"x.log").wstring() + L"\"", nullptr, installer,
