@@ -44,7 +44,7 @@ def read_link(path):
             count = struct.unpack_from("<H", data, at)[0]
             at += 2
             if flags & IS_UNICODE:
-                result[name] = data[at:at + 2 * count].decode("utf-16-le")
+                result[name] = data[at:at + 2 * count].decode("utf-16-le").rstrip("\0 ")
                 at += 2 * count
             else:
                 result[name] = data[at:at + count].decode("gbk", errors="replace")

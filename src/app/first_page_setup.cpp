@@ -3,6 +3,7 @@
 #include "app/install_rules.h"
 #include "log/logs.h"
 #include "payload/installer_file.h"
+#include "payload/private_temp_folder.h"
 #include "system/directories.h"
 #include "system/disk_space.h"
 #include "system/module_path.h"
@@ -40,6 +41,9 @@ void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view) {
     view.EndApplication();
     return;
   }
+  // Only the installer that holds the name may clear what ended runs left
+  // behind: another running installer's folder would still be in use.
+  orvek::payload::RemoveStalePrivateTempFolders();
   fields.FDeviceInfo = ComputeDeviceInfo();
   fields.FMonitors = GetMonitorIds();
   fields.FVersionValid->store(-1);

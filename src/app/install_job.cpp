@@ -14,7 +14,6 @@ namespace orvek::app {
 namespace {
 
 constexpr const wchar_t* kBadDirectory = L"无效的安装目录，请关闭当前程序，重新安装！";
-constexpr const wchar_t* kInstallFailed = L"安装异常，请关闭当前程序重新安装！";
 constexpr const wchar_t* kUninstalling = L"正在卸载旧版本...";
 
 // Creates `dir` with every missing parent; false when it is not a directory
@@ -73,10 +72,10 @@ void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept {
     Install(request, view);
   } catch (const std::exception& e) {
     orvek::log::LogError(L"install failed, " + orvek::base::WideFromUtf8(e.what()));
-    view.ShowPage(tpInstallFailed, kInstallFailed, true);
+    view.ShowPage(tpInstallFailed, kInstallFailedText, true);
   } catch (...) {
     orvek::log::LogError(L"install failed, unknown failure");
-    view.ShowPage(tpInstallFailed, kInstallFailed, true);
+    view.ShowPage(tpInstallFailed, kInstallFailedText, true);
   }
 }
 

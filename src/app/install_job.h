@@ -23,6 +23,7 @@ class InstallView {
 };
 
 inline constexpr const wchar_t* kInstallingText = L"正在安装...";
+inline constexpr const wchar_t* kInstallFailedText = L"安装异常，请关闭当前程序重新安装！";
 inline constexpr const wchar_t* kEnvCheckTool = L"\\lib\\ia32\\win32\\runtime-check\\orvekRunTimeCheck.exe";
 
 // Runs one installation on the calling (worker) thread. Every outcome ends

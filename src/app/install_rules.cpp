@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "base/unicode.h"
+#include "net/json_value.h"
 
 namespace orvek::app {
 
@@ -57,38 +58,11 @@ std::wstring FreeSpaceValue(const std::wstring& label) {
   return colon == std::wstring::npos ? label : label.substr(colon + 1);
 }
 
-namespace {
-
-std::string JsonString(const std::wstring& text) {
-  std::string out = "\"";
-  for (const char c : orvek::base::Utf8FromWide(text)) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '/': out += "\\/"; break;
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
-
-}  // namespace
-
 std::string InstallExtraData(const std::wstring& target_text, const std::wstring& free_space_label) {
-  return "{\"clientPath\":" + JsonString(target_text) +
-         ",\"clientPathAvlspace\":" + JsonString(FreeSpaceValue(free_space_label)) + "}";
+  orvek::net::Json data = orvek::net::Json::object();
+  data["clientPath"] = orvek::base::Utf8FromWide(target_text);
+  data["clientPathAvlspace"] = orvek::base::Utf8FromWide(FreeSpaceValue(free_space_label));
+  return orvek::net::WriteJson(data);
 }
 
 bool RequestsUpdaterRemoval(const std::wstring& installer_path) {

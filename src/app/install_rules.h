@@ -60,9 +60,8 @@ std::wstring FreeSpaceValue(const std::wstring& label);
 
 // The install event's extra data, compact JSON (UTF-8) with the members
 // "clientPath" (the target text unchanged) and "clientPathAvlspace"
-// (FreeSpaceValue of the label). Strings are escaped as the event service's
-// upload document escapes them: quotation mark, backslash, slash, \b \t \n
-// \f \r, other control characters as \u00XX; everything else as itself.
+// (FreeSpaceValue of the label), written as the event service's upload
+// document is written (net/json_value.h: WriteJson).
 std::string InstallExtraData(const std::wstring& target_text, const std::wstring& free_space_label);
 
 // True when the running installer's path asks for the updater to be removed:

@@ -12,6 +12,7 @@
 #include "app/install_rules.h"
 #include "app/main_window.h"
 #include "base/unicode.h"
+#include "log/failure_boundary.h"
 #include "log/logs.h"
 #include "system/directories.h"
 #include "system/module_path.h"
@@ -109,11 +110,17 @@ InstallRequest TfrmTeacherMain::MakeInstallRequest() const {
 void TfrmTeacherMain::StartInstallWorker() {
   try {
     auto view = std::make_shared<HandoffInstallView>(handoff_, this);
-    std::thread([request = MakeInstallRequest(), view] { RunInstallJob(request, *view); }).detach();
+    std::thread([request = MakeInstallRequest(), view, hook = install_worker_hook_] {
+      const bool ran = orvek::log::RunGuarded(L"install worker error", [&] {
+        if (hook) hook();
+        RunInstallJob(request, *view);
+      });
+      if (!ran) view->ShowPage(tpInstallFailed, kInstallFailedText, true);
+    }).detach();
   } catch (const std::exception& e) {
     // No worker (no thread, no module path): the installation cannot run.
     orvek::log::LogError(L"install failed, " + orvek::base::WideFromUtf8(e.what()));
-    ShowPage(tpInstallFailed, L"安装异常，请关闭当前程序重新安装！", true);
+    ShowPage(tpInstallFailed, kInstallFailedText, true);
   }
 }
 

@@ -13,6 +13,7 @@
 #include "base/com_apartment.h"
 #include "base/unicode.h"
 #include "base/unique_handle.h"
+#include "log/failure_boundary.h"
 #include "log/logs.h"
 #include "system/directories.h"
 #include "system/disk_space.h"
@@ -524,7 +525,11 @@ void TfrmTeacherMain::pnlLicenseClick() {
 LRESULT CALLBACK TfrmTeacherMain::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   auto* self = reinterpret_cast<TfrmTeacherMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return ::DefWindowProcW(hwnd, msg, wparam, lparam);
-  return self->HandleMessage(hwnd, msg, wparam, lparam);
+  LRESULT result = 0;
+  if (!orvek::log::RunGuarded(L"window message error", [&] { result = self->HandleMessage(hwnd, msg, wparam, lparam); })) {
+    result = 0;
+  }
+  return result;
 }
 
 LRESULT TfrmTeacherMain::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {

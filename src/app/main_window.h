@@ -64,6 +64,10 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   // For workers that outlive the window: hold this rather than the window.
   std::shared_ptr<UiHandoff> Handoff() const { return handoff_; }
 
+  // Runs first on every install worker thread; tests make it throw to reach
+  // the worker's failure boundary. Set before the install button is pressed.
+  void SetInstallWorkerHookForTesting(std::function<void()> hook) { install_worker_hook_ = std::move(hook); }
+
   void FormCreate();
   void FormShow();
   void ShowProgress(int percent);
@@ -126,6 +130,7 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   HWND hints_ = nullptr;     // tooltip window, owned by (and destroyed with) hwnd_
   int rolled_up_from_ = 0;  // height before a roll-up, 0 when not rolled up
   bool end_requested_ = false;
+  std::function<void()> install_worker_hook_;
 };
 
 }  // namespace orvek::app

@@ -1,6 +1,8 @@
 // Forwards to the subsystems that provide each operation.
 #include "app/operations.h"
 
+#include <exception>
+
 #include "app/background_work.h"
 #include "base/unicode.h"
 #include "log/logs.h"
@@ -20,6 +22,8 @@ std::wstring ComputeClientId() { return orvek::system::ComputeClientId(); }
 // Both services run on threads counted by StartBackgroundWork, which the
 // window never waits for and an unattended run does.
 void StartVersionCheck(const std::wstring& version, const VersionVerdict& verdict) {
+  // The thread keeps the verdict's cell alive itself, so an answer that comes
+  // after the window has gone writes into the cell, not into the window.
   try {
     StartBackgroundWork([version, verdict] {
       orvek::net::RunVersionCheck(orvek::net::kVersionServiceUrl, version, *verdict);
@@ -51,16 +55,10 @@ void addPublicLog(const InstallRequest& request, const std::wstring& page, const
   }
 }
 
-PreviousInstallations FindPreviousInstallations() {
-  const orvek::system::PreviousInstallations found = orvek::system::FindPreviousInstallations();
-  return {found.uninstall_v49, found.uninstall_v50, found.root_key_v50};
-}
+PreviousInstallations FindPreviousInstallations() { return orvek::system::FindPreviousInstallations(); }
 
 void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying) {
-  // The removal saves the configuration and empties the location in one
-  // call, so the progress text comes just before it.
-  before_emptying();
-  orvek::system::RemoveInstallationV49(location);
+  orvek::system::RemoveInstallationV49(location, before_emptying);
 }
 
 void RemoveInstallationV50(const std::wstring& location, HKEY root) {
@@ -74,3 +72,4 @@ void RegisterInstallation(const std::wstring& dir, bool add_desktop, bool add_st
 }
 
 }  // namespace orvek::app
+

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "app/install_request.h"
+#include "system/previous_installations.h"
 
 namespace orvek::app {
 
@@ -29,10 +30,7 @@ std::wstring ComputeDeviceInfo();
 std::wstring GetMonitorIds();
 std::wstring ComputeClientId();
 
-struct PreviousInstallations {
-  std::wstring uninstall_v49, uninstall_v50;
-  HKEY root_key_v50 = HKEY_LOCAL_MACHINE;
-};
+using orvek::system::PreviousInstallations;
 PreviousInstallations FindPreviousInstallations();
 
 // `before_emptying` runs after the old configuration has been saved and

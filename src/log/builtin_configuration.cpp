@@ -1,6 +1,10 @@
 #include "log/builtin_configuration.h"
 
+#include "log/log_folder.h"
+
 namespace orvek::log {
+
+std::wstring BuiltInLogFile(std::wstring_view temp_dir) { return LogFolder(temp_dir) + L"\\teacher-install.log"; }
 
 std::wstring BuiltInConfiguration(std::wstring_view temp_dir, std::wstring_view root_level) {
   const std::wstring lines[] = {
@@ -8,7 +12,7 @@ std::wstring BuiltInConfiguration(std::wstring_view temp_dir, std::wstring_view 
       L"log4delphi.appender.fileAppender=TRollingFileAppender",
       L"log4delphi.appender.fileAppender.MaxBackupIndex=100",
       L"log4delphi.appender.fileAppender.MaxFileSize=10M",
-      L"log4delphi.appender.fileAppender.File=" + std::wstring(temp_dir) + L"\\orvek\\teacher-install.log",
+      L"log4delphi.appender.fileAppender.File=" + BuiltInLogFile(temp_dir),
       L"log4delphi.appender.fileAppender.AppDir=false",
       L"log4delphi.appender.fileAppender.Append=true",
       L"log4delphi.appender.fileAppender.layout=TPatternLayout",

@@ -15,6 +15,9 @@ inline constexpr std::wstring_view kBuiltInPattern = L"%d{yyyy-mm-dd hh:nn:ss:zz
 // with one too, so the path holds two in a row, which Windows reads as one.
 //   (L"C:\\T\\", L"INFO") => L"log4delphi.rootLogger=INFO, fileAppender\r\n..."
 //   with the file line L"log4delphi.appender.fileAppender.File=C:\\T\\\\orvek\\teacher-install.log"
+// The file of the built-in configuration: L"C:\\T\\" => L"C:\\T\\\\orvek\\teacher-install.log".
+std::wstring BuiltInLogFile(std::wstring_view temp_dir);
+
 std::wstring BuiltInConfiguration(std::wstring_view temp_dir, std::wstring_view root_level);
 
 }  // namespace orvek::log

@@ -4,13 +4,15 @@
 #include <mutex>
 #include <string>
 
+#include "base/unicode.h"
 #include "log/builtin_configuration.h"
+#include "log/failure_boundary.h"
 #include "log/file_appender.h"
 #include "log/internal_log.h"
+#include "log/log_folder.h"
 #include "log/logger.h"
 #include "log/os.h"
 #include "log/pattern_layout.h"
-#include "base/unicode.h"
 #include "log/property_configurator.h"
 
 namespace orvek::log {
@@ -82,13 +84,15 @@ void ConfigureLog() noexcept {
     Platform& platform = SystemPlatform();
     facility.registry.GetInstance();
     TPropertyConfigurator configurator(facility.registry, platform, facility.trace);
+    const std::wstring temp = TempDirectory();
+    configurator.RestrictFilesTo(LogFolder(temp), BuiltInLogFile(temp));
     const std::wstring properties = CurrentDirectory() + std::wstring(kPropertiesFile);
     if (platform.FileExists(properties)) {
       configurator.ConfigureFromFile(properties);
     } else {
       // Parsed as it is, not through the ANSI code page: a temporary
       // directory outside that code page must not lose the log.
-      configurator.ConfigureFromText(BuiltInConfiguration(TempDirectory(), kRootLevelName));
+      configurator.ConfigureFromText(BuiltInConfiguration(temp, kRootLevelName));
     }
     facility.open = true;
   } catch (...) {
@@ -143,6 +147,13 @@ void LogErrorFmt(std::wstring_view tmpl, std::initializer_list<FormatArg> args) 
 void LogException(std::wstring_view text, const std::exception& /*failure*/) noexcept {
   try {
     LogError(std::wstring(text) + L"\r\n");
+  } catch (...) {
+  }
+}
+
+void LogFailure(std::wstring_view where, const char* message) noexcept {
+  try {
+    LogError(std::wstring(where) + L", " + (message != nullptr ? base::WideFromUtf8(message) : L"unknown failure"));
   } catch (...) {
   }
 }

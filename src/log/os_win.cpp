@@ -6,6 +6,7 @@
 
 #include "base/code_page.h"
 #include "base/system_message.h"
+#include "base/text.h"
 #include "base/unicode.h"
 #include "base/unique_handle.h"
 #include "log/file_appender.h"
@@ -17,9 +18,9 @@ namespace {
 using base::MakeUniqueHandle;
 using base::UniqueHandle;
 
-UniqueHandle OpenHandle(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition) {
-  return MakeUniqueHandle(
-      ::CreateFileW(path.c_str(), access, sharing, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+UniqueHandle OpenHandle(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition,
+                        DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  return MakeUniqueHandle(::CreateFileW(path.c_str(), access, sharing, nullptr, disposition, flags, nullptr));
 }
 
 [[noreturn]] void ThrowFileError(const char* what, const std::wstring& path, DWORD error) {
@@ -47,6 +48,64 @@ class WinFileStream : public TFileStream {
   UniqueHandle FFile;
 };
 
+bool IsLinkByName(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Where the handle really leads; empty when the system cannot tell.
+std::wstring FinalPath(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+  if (length >= path.size()) {
+    path.resize(length + 1);
+    length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+  }
+  path.resize(length < path.size() ? length : 0);
+  return path;
+}
+
+[[noreturn]] void ThrowLink(const char* what, const std::wstring& path) {
+  throw FacilityError(std::string(what) + " \"" + base::Utf8FromWide(path) + "\" is a link; no log is written");
+}
+
+// The elevated installer writes its log in the user's temporary folder,
+// where the user may put a junction in place of the log's folder, or a
+// symbolic or hard link in place of the file, to aim the writes at a system
+// file. Neither is followed. The folder is held, not shareable for delete, so
+// it cannot be swapped while the file is opened as what it is rather than
+// what it points to. Windows shows a link on the handle; Wine follows links
+// whatever the flags say, but shows a directory link in the attributes of
+// its name and a file link in the handle's final path.
+UniqueHandle OpenWithoutLinks(const std::wstring& path) {
+  std::wstring dir = ExtractFileDir(path);
+  if (dir.empty()) dir = L".";
+  if (IsLinkByName(dir)) ThrowLink("The folder", dir);
+  UniqueHandle folder = MakeUniqueHandle(::CreateFileW(
+      dir.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!folder) ThrowFileError("Cannot open folder", dir, ::GetLastError());
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(folder.get(), &info)) ThrowFileError("Cannot open folder", dir, ::GetLastError());
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) ThrowLink("The folder", dir);
+
+  if (IsLinkByName(path)) ThrowLink("The file", path);
+  UniqueHandle file = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+  if (!file) ThrowFileError("Cannot open file", path, ::GetLastError());
+  if (!::GetFileInformationByHandle(file.get(), &info)) ThrowFileError("Cannot open file", path, ::GetLastError());
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+      info.nNumberOfLinks > 1) {
+    ThrowLink("The file", path);
+  }
+  const std::wstring folder_path = FinalPath(folder.get());
+  const std::wstring file_path = FinalPath(file.get());
+  if (!folder_path.empty() && !file_path.empty() && !base::SameText(ExtractFileDir(file_path), folder_path)) {
+    ThrowLink("The file", path);
+  }
+  return file;
+}
+
 class WinPlatform : public Platform {
  public:
   bool FileExists(const std::wstring& path) override {
@@ -64,8 +123,7 @@ class WinPlatform : public Platform {
   }
 
   std::unique_ptr<TFileStream> OpenForAppend(const std::wstring& path) override {
-    UniqueHandle file = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
-    if (!file) ThrowFileError("Cannot open file", path, ::GetLastError());
+    UniqueHandle file = OpenWithoutLinks(path);
     if (!::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
       ThrowFileError("Cannot seek in file", path, ::GetLastError());
     }
@@ -73,9 +131,10 @@ class WinPlatform : public Platform {
   }
 
   std::unique_ptr<TFileStream> CreateEmpty(const std::wstring& path) override {
-    // CREATE_ALWAYS truncates only after the sharing check has passed.
-    UniqueHandle file = OpenHandle(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
-    if (!file) ThrowFileError("Cannot create file", path, ::GetLastError());
+    // Truncated only once the sharing check has passed and the file has
+    // proved to be no link.
+    UniqueHandle file = OpenWithoutLinks(path);
+    if (!::SetEndOfFile(file.get())) ThrowFileError("Cannot create file", path, ::GetLastError());
     return std::make_unique<WinFileStream>(std::move(file));
   }
 

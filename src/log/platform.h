@@ -45,6 +45,9 @@ class Platform {
   //   CreateEmpty:   a new file, or an existing one truncated - but only once
   //                  the sharing check has passed, so a file held by another
   //                  process is never truncated.
+  // Neither follows a link: when the file or its folder is a link (symbolic
+  // link, junction) or the file has other names (a hard link), they throw
+  // and nothing is written.
   virtual std::unique_ptr<TFileStream> OpenForAppend(const std::wstring& path) = 0;
   virtual std::unique_ptr<TFileStream> CreateEmpty(const std::wstring& path) = 0;
   virtual bool RemoveFile(const std::wstring& path) = 0;

@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "base/unicode.h"
+#include "log/log_folder.h"
 #include "log/pattern_layout.h"
 #include "log/rolling_file_appender.h"
 
@@ -107,13 +108,31 @@ AppenderRef TPropertyConfigurator::ParseAppender(const TProperties& properties, 
   appender->SetAppend(base::SameText(properties.GetProperty(prefix + L".Append"), L"true"));
   const bool app_dir = base::SameText(properties.GetProperty(prefix + L".AppDir"), L"true");
   const std::wstring file = properties.GetProperty(prefix + L".File");
-  if (!file.empty()) appender->SetFile(app_dir ? FPlatform.ProgramDirectory() + L"\\" + file : file);
+  if (!file.empty()) OpenFile(*appender, name, app_dir ? FPlatform.ProgramDirectory() + L"\\" + file : file);
   appender->SetName(name);
   if (appender->RequiresLayout()) {
     if (std::unique_ptr<TLayout> layout = ParseLayout(properties, prefix)) appender->SetLayout(std::move(layout));
   }
   FAppenders.emplace_back(name, appender);
   return appender;
+}
+
+void TPropertyConfigurator::RestrictFilesTo(std::wstring folder, std::wstring fallback_file) {
+  FFileFolder = std::move(folder);
+  FFallbackFile = std::move(fallback_file);
+}
+
+void TPropertyConfigurator::OpenFile(TFileAppender& appender, const std::wstring& name, const std::wstring& path) {
+  if (FFileFolder.empty() || IsFileDirectlyInFolder(path, FFileFolder)) {
+    appender.SetFile(path);
+    return;
+  }
+  // Whatever the configuration says, the elevated process writes nowhere but
+  // the log folder; the level, size and layout of the file still count.
+  FTrace.Error(L"Appender [" + name + L"] may not write [" + path + L"]: not in the log folder [" + FFileFolder +
+               L"]; writing [" + FFallbackFile + L"] instead");
+  appender.SetAppend(true);
+  appender.SetFile(FFallbackFile);
 }
 
 std::unique_ptr<TLayout> TPropertyConfigurator::ParseLayout(const TProperties& properties,

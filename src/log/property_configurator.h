@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "log/appender.h"
+#include "log/file_appender.h"
 #include "log/internal_log.h"
 #include "log/logger.h"
 #include "log/platform.h"
@@ -39,15 +40,24 @@ class TPropertyConfigurator {
   // Throws FacilityError at the first failure.
   void DoConfigure(const TProperties& properties);
 
+  // From now on an appender's file must lie directly in `folder`
+  // (IsFileDirectlyInFolder). Any other file is a failure of that appender,
+  // noted in the trace; the appender then writes `fallback_file`, which lies
+  // in `folder`, with Append on, and the rest of the configuration goes on.
+  void RestrictFilesTo(std::wstring folder, std::wstring fallback_file);
+
  private:
   void ParseLogger(const TProperties& properties, TLogger& logger, std::wstring_view value);
   AppenderRef ParseAppender(const TProperties& properties, const std::wstring& name);
   std::unique_ptr<TLayout> ParseLayout(const TProperties& properties, const std::wstring& prefix);
+  void OpenFile(TFileAppender& appender, const std::wstring& name, const std::wstring& path);
 
   LoggerRegistry& FRegistry;
   Platform& FPlatform;
   InternalLog& FTrace;
   std::vector<std::pair<std::wstring, AppenderRef>> FAppenders;  // made in this run
+  std::wstring FFileFolder;    // empty: any file
+  std::wstring FFallbackFile;
 };
 
 // A logger's value split into its level and appender names. The level is

@@ -49,10 +49,13 @@ struct ProgressContext {
 };
 
 // The library may report from a thread of its own; nothing may escape into it.
-std::int32_t UnzipProgressCallback(void* sender, bool /*total*/, std::int64_t value) {
+// Its announcement of the total, made before the first byte, is logged but
+// not shown: it would fill the bar, which then drops back to 0.
+std::int32_t UnzipProgressCallback(void* sender, bool total, std::int64_t value) {
   const auto* context = static_cast<const ProgressContext*>(sender);
   const std::int32_t percent = PercentOf(value, context->size_sum);
   log::LogInfo(L"UnzipProgressCallback" + std::to_wstring(percent));
+  if (total) return 0;
   try {
     if (context->hooks->show_progress) context->hooks->show_progress(percent);
   } catch (const std::exception& e) {

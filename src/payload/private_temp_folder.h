@@ -29,4 +29,19 @@ class PrivateTempFolder {
   std::wstring path_;
 };
 
+// Removes the private folders that earlier runs of this installer left below
+// the temporary directory when they ended during an extraction (the window
+// closed, the machine shut down), each with a copy of the whole payload.
+// Only while holding the installer mutex, so no running installer's folder
+// is touched. Removed are only entries that
+//   - are named like ours: "orvek-" and 1 to 16 lower-case hexadecimal digits;
+//   - are real directories, not links (junctions, symbolic links), held open
+//     while they are emptied so that they cannot be swapped for one;
+//   - carry the protected permissions above, where the platform keeps them
+//     (Wine without stored security descriptors does not);
+//   - hold files only: a link inside is removed as a link, never followed;
+//     a folder inside keeps the whole folder.
+// Never throws; what cannot be removed stays.
+void RemoveStalePrivateTempFolders() noexcept;
+
 }  // namespace orvek::payload

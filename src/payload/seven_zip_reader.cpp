@@ -33,10 +33,19 @@ class PropVariant {
   PROPVARIANT value_;
 };
 
-// Library result of 0 passes; anything else, S_FALSE included, fails with
-// the system's text for the code.
-void CheckResult(HRESULT result) {
-  if (result != S_OK) throw SevenZipError(base::SystemMessageUtf8(static_cast<std::uint32_t>(result)));
+// Library result of 0 passes; anything else fails. The library answers
+// S_FALSE (whose system text is "Invalid function.") when the data is not
+// what it expects, which for our own payload means a wrong password on an
+// encrypted item list or a cut or damaged archive; `what` says which step
+// failed, and an error code adds the system's text for it.
+//   (S_FALSE, "opened") => "the archive could not be opened: wrong password or damaged archive"
+//   (E_OUTOFMEMORY, "extracted") => "the archive could not be extracted, Not enough memory ..."
+void CheckResult(HRESULT result, const char* what) {
+  if (result == S_OK) return;
+  const std::string step = std::string("the archive could not be ") + what;
+  // S_FALSE: the library read the file and found nothing it can take.
+  if (result == S_FALSE) throw ArchiveDamagedError(step + ": wrong password or damaged archive");
+  throw SevenZipError(step + ", " + base::SystemMessageUtf8(static_cast<std::uint32_t>(result)));
 }
 
 std::wstring FormatPath(const wchar_t* pattern, const std::wstring& path) {
@@ -224,15 +233,12 @@ void T7zInArchive::OpenArchiveFile(const std::wstring& path) {
   file.release();  // the stream owns it now
   IInArchive& archive = InArchive();
   const UINT64 max_start = kMaxStartPosition;
-  const HRESULT result = archive.Open(stream.get(), &max_start, static_cast<IArchiveOpenCallback*>(this));
-  // S_FALSE: the library read the file and found no archive it can open.
-  if (result == S_FALSE) throw ArchiveDamagedError(base::SystemMessageUtf8(static_cast<std::uint32_t>(result)));
-  CheckResult(result);
+  CheckResult(archive.Open(stream.get(), &max_start, static_cast<IArchiveOpenCallback*>(this)), "opened");
 }
 
 std::uint32_t T7zInArchive::ReadItemCount() {
   UINT32 count = 0;
-  CheckResult(InArchive().GetNumberOfItems(&count));
+  CheckResult(InArchive().GetNumberOfItems(&count), "listed");
   return count;
 }
 
@@ -265,7 +271,9 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
   const std::uint32_t count = ReadItemCount();
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::wstring item = ReadItemPath(i);
-    if (!IsSafeItemPath(item)) throw ArchiveDamagedError("unsafe item path " + base::Utf8FromWide(item));
+    if (!IsSafeItemPath(item)) {
+      throw ArchiveDamagedError("unsafe item path " + base::Utf8FromWide(ReadableItemPath(item)));
+    }
   }
 
   FExtractPath = directory;
@@ -286,7 +294,7 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
   FCurrentStream.reset();
   FCurrentFile.clear();
   ThrowCallbackFailure();
-  CheckResult(result);
+  CheckResult(result, "extracted");
 }
 
 void T7zInArchive::ThrowCallbackFailure() {
@@ -378,7 +386,9 @@ HRESULT T7zInArchive::GetStream(UINT32 index, ISequentialOutStream** stream, INT
     const std::wstring item = ReadItemPath(index);
     // Checked again here: the list was checked before Extract, but this is
     // the last moment before a path reaches CreateFileW.
-    if (!IsSafeItemPath(item)) return Fail("unsafe item path " + base::Utf8FromWide(item), true);
+    if (!IsSafeItemPath(item)) {
+      return Fail("unsafe item path " + base::Utf8FromWide(ReadableItemPath(item)), true);
+    }
     // Kept for skipped items too: after a damaged block the library skips the
     // rest of it, and the failure must still name an item.
     FCurrentFile = FExtractPath + item;

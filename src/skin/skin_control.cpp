@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/unicode.h"
+#include "log/failure_boundary.h"
 #include "skin/gdi_selection.h"
 #include "skin/skin_paint.h"
 
@@ -260,7 +261,7 @@ void SkinControl::Activate() {
   if (kind_ == ControlKind::kCheckBox) SetChecked(!checked_);
   // The handler may destroy the window that holds this control; copy it first.
   auto handler = on_click_;
-  if (handler) handler();
+  if (handler) orvek::log::RunGuarded(L"click handler error", handler);
 }
 
 HFONT SkinControl::Font(const SkinItem& item) {
@@ -287,7 +288,11 @@ LRESULT CALLBACK SkinControl::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM
     self->edit_ = nullptr;
     return ::DefWindowProcW(hwnd, msg, wparam, lparam);
   }
-  return self->HandleMessage(msg, wparam, lparam);
+  LRESULT result = 0;
+  if (!orvek::log::RunGuarded(L"control message error", [&] { result = self->HandleMessage(msg, wparam, lparam); })) {
+    result = 0;
+  }
+  return result;
 }
 
 LRESULT SkinControl::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {

@@ -11,6 +11,10 @@ namespace orvek::system {
 // file in it. "C:\a\\b" (doubled separators) works as Windows reads it.
 void CreateDirectories(const std::wstring& dir);
 
+// The absolute form of `path` with "." and ".." resolved (GetFullPathNameW:
+// a relative path is taken from the current directory); empty on failure.
+std::wstring FullPath(const std::wstring& path);
+
 // True for an existing directory (a link to one counts).
 bool DirectoryExists(const std::wstring& path);
 

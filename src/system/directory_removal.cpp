@@ -13,21 +13,6 @@
 namespace orvek::system {
 namespace {
 
-// The absolute form of `path` with "." and ".." resolved; empty on failure.
-std::wstring FullPath(const std::wstring& path) {
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                                       nullptr);
-    if (n == 0) return {};
-    if (n < full.size()) {
-      full.resize(n);
-      return full;
-    }
-    full.assign(n, L'\0');
-  }
-}
-
 // The path the system reports for the directory opened through `path`, with
 // every link along it followed; empty when it cannot be had.
 std::wstring FinalPath(const std::wstring& path) {

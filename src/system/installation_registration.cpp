@@ -49,15 +49,43 @@ void DeleteIfPresent(const std::wstring& file) {
   if (FileExists(file)) ::DeleteFileW(file.c_str());
 }
 
-void MakeShortcuts(RegistryKey& folders, const std::wstring& dir, const RegistrationRequest& request,
-                   const ComPtr<IShellLinkW>& client, const ComPtr<IShellLinkW>& uninstall) {
+// The user's shell folder `name`, or empty (with one line saying the
+// shortcuts `skipped` are skipped). Any program of the user can change the
+// value while the shortcuts are written with administrator rights: only an
+// absolute value (a drive path, or a share path for redirected folders, as
+// schools use) is used, with "." and ".." resolved, never one taken relative
+// to the current directory (the folder the installer was started from) and
+// never a device path. A value that is not text ends the shortcut work (the failure line
+// of RegisterInstallation); a key that cannot be opened reads as empty.
+std::wstring ShellFolder(const std::optional<RegistryKey>& folders, const std::wstring& name,
+                         const std::wstring& skipped) {
+  const std::wstring value =
+      folders ? folders->ReadString(name, NonStringValue::kThrow) : std::wstring();
+  if (value.empty()) {
+    // Joined as it is, it would put the shortcut at the current drive's root.
+    log::LogWarn(name + L" folder unknown, " + skipped);
+    return {};
+  }
+  const std::wstring full = IsAbsoluteLocation(value) ? FullPath(value) : std::wstring();
+  if (!IsAbsoluteLocation(full)) {
+    log::LogWarn(name + L" folder refused, " + skipped + L", " + value);
+    return {};
+  }
+  return full;
+}
+
+bool IsLink(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring& dir,
+                   const RegistrationRequest& request, const ComPtr<IShellLinkW>& client,
+                   const ComPtr<IShellLinkW>& uninstall) {
   const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
 
-  // An empty folder value would put the shortcut at the current drive's root.
-  const std::wstring desktop = folders.ReadString(L"Desktop");
-  if (desktop.empty()) {
-    log::LogWarn(L"Desktop folder unknown, desktop shortcut skipped");
-  } else {
+  if (const std::wstring desktop = ShellFolder(folders, L"Desktop", L"desktop shortcut skipped");
+      !desktop.empty()) {
     const std::wstring path = desktop + L"\\" + link_name;
     DeleteIfPresent(path);
     if (request.add_desktop) SaveLink(client, path);
@@ -69,14 +97,17 @@ void MakeShortcuts(RegistryKey& folders, const std::wstring& dir, const Registra
     SaveLink(client, path);
   }
 
-  const std::wstring programs = folders.ReadString(L"Programs");
-  if (programs.empty()) {
-    log::LogWarn(L"Programs folder unknown, start-menu shortcuts skipped");
-    return;
-  }
+  const std::wstring programs = ShellFolder(folders, L"Programs", L"start-menu shortcuts skipped");
+  if (programs.empty()) return;
   DeleteIfPresent(programs + L"\\" + link_name);
   const std::wstring menu = programs + L"\\Orvek";
   CreateDirectories(menu);
+  // Anything below Programs is the user's too: a link put in the folder's
+  // place would have the shortcuts deleted and written wherever it points.
+  if (IsLink(menu)) {
+    log::LogWarn(L"start-menu folder is a link, start-menu shortcuts skipped, " + menu);
+    return;
+  }
   const std::wstring client_path = menu + L"\\" + link_name;
   const std::wstring uninstall_path = menu + L"\\卸载" + link_name;
   DeleteIfPresent(client_path);
@@ -106,9 +137,8 @@ void RegisterInstallation(const RegistrationRequest& request) {
     const ComPtr<IShellLinkW> client = MakeLink(dir + L"\\orvekclient.exe", kShortcutName);
     const ComPtr<IShellLinkW> uninstall =
         MakeLink(dir + L"\\uninstall.exe", L"Orvek教师客户端卸载程序");
-    if (std::optional<RegistryKey> folders = RegistryKey::Create(HKEY_CURRENT_USER, kShellFoldersKey)) {
-      MakeShortcuts(*folders, dir, request, client, uninstall);
-    }
+    MakeShortcuts(RegistryKey::Open(HKEY_CURRENT_USER, kShellFoldersKey, RegistryAccess::kRead), dir,
+                  request, client, uninstall);
     WriteUninstallEntry(dir);
   } catch (const std::exception& e) {
     log::LogError(L"create desktop link error, " + base::WideFromUtf8(e.what()));

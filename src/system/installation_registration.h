@@ -36,8 +36,11 @@ struct RegistrationRequest {
 //    "卸载Orvek教师客户端.lnk" deleted, saved again with add_start_menu;
 //  - "UninstallString", "DisplayName", "DisplayIcon", "Publisher",
 //    "UrlInfoAbout" in that order, as plain strings.
-// Desktop and Programs are the "Shell Folders" values; shortcuts that need an
-// empty one are skipped with one log line. Paths are joined as typed: a
+// Desktop and Programs are the "Shell Folders" values (read-only), made
+// absolute with "." and ".." resolved; shortcuts that need an empty value,
+// one that is not drive-absolute (relative, network, device path) or a
+// start-menu folder that is a link are skipped with one log line. A value
+// that is not text is a failure (below). Paths are joined as typed: a
 // directory ending in a backslash gives "dir\\uninstall.exe". Any failure
 // ends the work there with "create desktop link error, <message>" logged;
 // nothing is thrown. Enters and leaves COM on the calling thread (the

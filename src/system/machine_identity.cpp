@@ -3,11 +3,12 @@
 #include <windows.h>
 
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "log/logs.h"
-#include "system/hardware_values.h"
 #include "system/machine_identity_rules.h"
+#include "system/registry.h"
 #include "system/wmi_query.h"
 
 namespace orvek::system {
@@ -33,13 +34,13 @@ TBios GetBiosInfo() {
   static const std::wstring kBiosKey = L"HARDWARE\\DESCRIPTION\\System\\BIOS";
   TBios bios;
   try {
-    const base::UniqueKey key = OpenLocalMachineKeyForReading(kBiosKey);
-    if (key) {
-      bios.Date = ReadStringValue(key.get(), kBiosKey, L"BIOSReleaseDate");
-      bios.Name = ReadStringValue(key.get(), kBiosKey, L"SystemFamily");
-      bios.Version = ReadStringValue(key.get(), kBiosKey, L"BIOSVersion");
-      bios.Num = ReadStringValue(key.get(), kBiosKey, L"BaseBoardProduct");
-      bios.Copyright = ReadStringValue(key.get(), kBiosKey, L"SystemVersion");
+    if (const std::optional<RegistryKey> key =
+            RegistryKey::Open(HKEY_LOCAL_MACHINE, kBiosKey, RegistryAccess::kRead)) {
+      bios.Date = key->ReadString(L"BIOSReleaseDate");
+      bios.Name = key->ReadString(L"SystemFamily");
+      bios.Version = key->ReadString(L"BIOSVersion");
+      bios.Num = key->ReadString(L"BaseBoardProduct");
+      bios.Copyright = key->ReadString(L"SystemVersion");
       bios.SystemManufacturer = GetBiosManufacturer();
     }
   } catch (const std::exception& failure) {

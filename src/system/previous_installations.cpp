@@ -52,12 +52,10 @@ void BackUpConfiguration(const std::wstring& location) {
 }  // namespace
 
 std::wstring ReadRegistryString(const std::wstring& key, const std::wstring& value_name, HKEY root) {
-  const std::optional<RegistryKey> opened = RegistryKey::Open(root, key);
+  const std::optional<RegistryKey> opened = RegistryKey::Open(root, key, RegistryAccess::kRead);
   if (!opened) return {};
   try {
     return DirectoryPart(opened->ReadString(value_name));
-  } catch (const RegistryTypeError&) {
-    log::LogWarn(L"registry value is not a string, " + key + L"\\" + value_name);
   } catch (const std::exception& e) {
     log::LogWarn(L"registry value cannot be read, " + key + L"\\" + value_name + L", " +
                  base::WideFromUtf8(e.what()));
@@ -81,7 +79,7 @@ PreviousInstallations FindPreviousInstallations() {
 
 bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_key, HKEY root) {
   try {
-    if (std::optional<RegistryKey> parent = RegistryKey::Open(root, parent_key)) {
+    if (std::optional<RegistryKey> parent = RegistryKey::Open(root, parent_key, RegistryAccess::kFull)) {
       parent->DeleteKeyTree(sub_key);
     }
     return true;
@@ -92,12 +90,19 @@ bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_k
   }
 }
 
-void RemoveInstallationV49(const std::wstring& location) {
+void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying) {
   log::LogInfo(L"begin to uninstall oldversion " + location);
   try {
     BackUpConfiguration(location);
   } catch (const std::exception& e) {
     log::LogWarn(L"backup of app.cfg failed, " + base::WideFromUtf8(e.what()));
+  }
+  if (before_emptying) {
+    try {
+      before_emptying();
+    } catch (const std::exception& e) {
+      log::LogWarn(L"removal progress not shown, " + base::WideFromUtf8(e.what()));
+    }
   }
   DelDir(location, nullptr, false, false);
   // A location without a drive would name the current drive's root instead.

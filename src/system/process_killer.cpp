@@ -9,6 +9,7 @@
 #include "base/unique_handle.h"
 #include "log/logs.h"
 #include "system/process_match.h"
+#include "system/system_library.h"
 
 namespace orvek::system {
 
@@ -30,10 +31,17 @@ std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name) {
 
 void KillProcessByName(const std::wstring& image_name) {
   try {
-    for (const DWORD pid : FindProcessIdsByName(image_name)) {
+    const std::vector<DWORD> pids = FindProcessIdsByName(image_name);
+    if (pids.empty()) return;
+    // Never the bare name: the shell would take a "taskkill.exe" (or .bat,
+    // .cmd, .com) from the installer's folder or the current directory, a
+    // Downloads folder, and run it elevated.
+    const std::wstring taskkill = SystemFolderPath(L"taskkill.exe");
+    if (taskkill.empty()) throw base::OsError("GetSystemDirectoryW", ::GetLastError());
+    for (const DWORD pid : pids) {
       const std::wstring parameters = TaskkillParameters(pid);
       // Fire and forget: whether taskkill starts or succeeds is not examined.
-      ::ShellExecuteW(nullptr, L"open", L"taskkill", parameters.c_str(), nullptr, SW_HIDE);
+      ::ShellExecuteW(nullptr, L"open", taskkill.c_str(), parameters.c_str(), nullptr, SW_HIDE);
     }
   } catch (const std::exception& e) {
     log::LogException(L"kill task error, ", e);

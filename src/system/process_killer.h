@@ -15,7 +15,7 @@ namespace orvek::system {
 // Throws base::OsError when no process snapshot can be taken.
 std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name);
 
-// Starts "taskkill /f /pid N", hidden, for every process FindProcessIdsByName
+// Starts the system folder's "taskkill.exe /f /pid N", hidden, for every process FindProcessIdsByName
 // returns, one taskkill per process. Does not wait for them and does not look
 // at whether they could be started or did their work, so the processes may
 // still be ending when it returns. Nothing is started when nothing matches.

@@ -5,13 +5,14 @@
 #include <cpuid.h>
 
 #include <exception>
+#include <optional>
 
 #include "base/unicode.h"
 #include "base/unique_handle.h"
 #include "log/logs.h"
-#include "system/hardware_values.h"
 #include "system/machine_identity_rules.h"
 #include "system/privilege.h"
+#include "system/registry.h"
 
 namespace orvek::system {
 namespace {
@@ -58,10 +59,11 @@ std::wstring GetCpuId() {
 }
 
 std::wstring GetProcessorName() {
-  const base::UniqueKey key = OpenLocalMachineKeyForReading(kProcessorKey);
+  const std::optional<RegistryKey> key =
+      RegistryKey::Open(HKEY_LOCAL_MACHINE, kProcessorKey, RegistryAccess::kRead);
   if (!key) return std::wstring();
   try {
-    return ReadStringValue(key.get(), kProcessorKey, L"ProcessorNameString");
+    return key->ReadString(L"ProcessorNameString");
   } catch (const std::exception& failure) {
     log::LogError(L"GetProcessorName error, " + base::WideFromUtf8(failure.what()));
     return std::wstring();

@@ -2,30 +2,38 @@
 
 #include <vector>
 
-#include "base/text.h"
-#include "base/unicode.h"
 #include "base/os_error.h"
+#include "base/unicode.h"
+#include "log/logs.h"
 
 namespace orvek::system {
+namespace {
 
-std::optional<RegistryKey> RegistryKey::Open(HKEY root, const std::wstring& path) {
+REGSAM Rights(RegistryAccess access) {
+  return (access == RegistryAccess::kRead ? KEY_READ : KEY_ALL_ACCESS) | KEY_WOW64_32KEY;
+}
+
+}  // namespace
+
+std::optional<RegistryKey> RegistryKey::Open(HKEY root, const std::wstring& path,
+                                             RegistryAccess access) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(root, path.c_str(), 0, kRegistryAccess, &key) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(root, path.c_str(), 0, Rights(access), &key) != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  return RegistryKey(key);
+  return RegistryKey(key, path);
 }
 
 std::optional<RegistryKey> RegistryKey::Create(HKEY root, const std::wstring& path) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kRegistryAccess,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+  if (::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        Rights(RegistryAccess::kFull), nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  return RegistryKey(key);
+  return RegistryKey(key, path);
 }
 
-std::wstring RegistryKey::ReadString(const std::wstring& name) const {
+std::wstring RegistryKey::ReadString(const std::wstring& name, NonStringValue non_string) const {
   // The value may change between the size query and the read; ask again
   // then, a few times.
   for (int attempt = 0; attempt < 4; ++attempt) {
@@ -35,11 +43,15 @@ std::wstring RegistryKey::ReadString(const std::wstring& name) const {
     if (status == ERROR_FILE_NOT_FOUND) return {};
     if (status != ERROR_SUCCESS) throw base::OsError("RegQueryValueExW", static_cast<DWORD>(status));
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
-      throw RegistryTypeError("registry value " + base::Utf8FromWide(name) + " is not a string");
+      if (non_string == NonStringValue::kThrow) {
+        throw RegistryTypeError("registry value " + base::Utf8FromWide(name) + " is not a string");
+      }
+      log::LogWarn(L"registry value is not a string, " + path_ + L"\\" + name);
+      return {};
     }
     // One spare character: stored text need not end in a NUL.
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD read = size;
+    DWORD read = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     status = ::RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type,
                                 reinterpret_cast<BYTE*>(buffer.data()), &read);
     if (status == ERROR_MORE_DATA) continue;
@@ -63,9 +75,9 @@ void RegistryKey::DeleteKeyTree(const std::wstring& sub_key) {
   // A registry link below the key is opened as the link, which has no
   // subkeys, so the walk never descends into the key it points at.
   HKEY raw = nullptr;
-  if (::RegOpenKeyExW(key_.get(), sub_key.c_str(), REG_OPTION_OPEN_LINK, kRegistryAccess, &raw) ==
-      ERROR_SUCCESS) {
-    RegistryKey sub(raw);
+  if (::RegOpenKeyExW(key_.get(), sub_key.c_str(), REG_OPTION_OPEN_LINK,
+                      Rights(RegistryAccess::kFull), &raw) == ERROR_SUCCESS) {
+    RegistryKey sub(raw, path_ + L"\\" + sub_key);
     DWORD count = 0;
     DWORD longest = 0;
     if (::RegQueryInfoKeyW(sub.get(), nullptr, nullptr, nullptr, &count, &longest, nullptr,

@@ -11,30 +11,45 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "base/unique_handle.h"
 
 namespace orvek::system {
 
-// Raised when a value exists but holds something other than text.
+// Raised by RegistryKey::ReadString for a value that holds something other
+// than text, when the caller asks for that.
 class RegistryTypeError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
+// What a key is opened for: full access only where a value is written or a
+// key deleted, so a read never needs (or asks for) more than reading.
+enum class RegistryAccess { kRead, kFull };
+
+// What ReadString does with a value that is not text.
+enum class NonStringValue {
+  kReadAsEmpty,  // logs "registry value is not a string, <key path>\<name>"
+  kThrow,        // raises RegistryTypeError
+};
+
 class RegistryKey {
  public:
-  // Opens `path` below `root` with full access, without creating it.
-  // nullopt when it cannot be opened (missing, or access denied).
-  static std::optional<RegistryKey> Open(HKEY root, const std::wstring& path);
+  // Opens `path` below `root` without creating it. nullopt when it cannot be
+  // opened (missing, or access denied).
+  static std::optional<RegistryKey> Open(HKEY root, const std::wstring& path,
+                                         RegistryAccess access);
   // Opens `path` below `root` with full access, creating it and any missing
   // parents. nullopt when that fails.
   static std::optional<RegistryKey> Create(HKEY root, const std::wstring& path);
 
   // The text of value `name`: REG_SZ or REG_EXPAND_SZ (not expanded), cut at
-  // its first NUL. A missing value reads as empty. Throws RegistryTypeError
-  // for a value of any other type, base::OsError when the read fails otherwise.
-  std::wstring ReadString(const std::wstring& name) const;
+  // its first NUL. A missing value reads as empty; a value of another type
+  // as `non_string` says. Throws base::OsError when the read fails otherwise
+  // (also when the value keeps growing between size query and read).
+  std::wstring ReadString(const std::wstring& name,
+                          NonStringValue non_string = NonStringValue::kReadAsEmpty) const;
 
   // Writes `value` as REG_SZ. Throws base::OsError on failure.
   void WriteString(const std::wstring& name, const std::wstring& value);
@@ -47,11 +62,9 @@ class RegistryKey {
   HKEY get() const noexcept { return key_.get(); }
 
  private:
-  explicit RegistryKey(HKEY key) noexcept : key_(key) {}
+  RegistryKey(HKEY key, std::wstring path) noexcept : key_(key), path_(std::move(path)) {}
   base::UniqueKey key_;
+  std::wstring path_;  // as opened, for log lines
 };
-
-// The access every key is opened with.
-inline constexpr REGSAM kRegistryAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
 
 }  // namespace orvek::system

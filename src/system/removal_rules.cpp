@@ -86,10 +86,12 @@ std::wstring OrdinaryFromFinalPath(std::wstring_view final_path) {
   return {};
 }
 
+bool IsDriveAbsolute(std::wstring_view path) noexcept {
+  return path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2]);
+}
+
 bool IsAbsoluteLocation(std::wstring_view path) noexcept {
-  if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2])) {
-    return true;
-  }
+  if (IsDriveAbsolute(path)) return true;
   // L"\\\\srv\\...": a server name that is neither "." nor "?" (device paths).
   return path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
          !IsSeparator(path[2]) && !(path.size() >= 4 && (path[2] == L'.' || path[2] == L'?') &&

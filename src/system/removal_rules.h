@@ -46,6 +46,10 @@ std::wstring DrivePart(std::wstring_view path);
 // volume without a letter), which the removal guard refuses.
 std::wstring OrdinaryFromFinalPath(std::wstring_view final_path);
 
+// A drive-absolute path: L"C:\\..." (either separator). Network, device,
+// drive-relative (L"C:orvek") and relative paths are not.
+bool IsDriveAbsolute(std::wstring_view path) noexcept;
+
 // A drive-absolute (L"C:\\...") or network (L"\\\\srv\\share...") path.
 // Relative (L"orvek\\"), drive-relative (L"C:orvek", L"\\orvek") and device
 // paths (L"\\\\.\\", L"\\\\?\\") are not.

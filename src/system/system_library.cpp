@@ -29,14 +29,25 @@ bool RestrictDllSearchPath() noexcept {
   return false;
 }
 
-HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {
-  if (HasSearchFlags()) return ::LoadLibraryExW(name, nullptr, kLoadLibrarySearchSystem32);
+std::wstring SystemFolderPath(const wchar_t* name) {
   wchar_t dir[MAX_PATH];
   const UINT n = ::GetSystemDirectoryW(dir, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
+  if (n == 0 || n >= MAX_PATH) return std::wstring();
   std::wstring path(dir, n);
-  path += L'\\';
+  if (path.back() != L'\\') path += L'\\';
   path += name;
+  return path;
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {
+  if (HasSearchFlags()) return ::LoadLibraryExW(name, nullptr, kLoadLibrarySearchSystem32);
+  std::wstring path;
+  try {
+    path = SystemFolderPath(name);
+  } catch (...) {
+    return nullptr;
+  }
+  if (path.empty()) return nullptr;
   // A full path is not searched; the altered search path makes the DLL's own
   // dependencies resolve from its folder (the system folder) first.
   return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

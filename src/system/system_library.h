@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace orvek::system {
 
 // Restricts the process's DLL search to the system folder. Must be the first
@@ -20,5 +22,12 @@ bool RestrictDllSearchPath() noexcept;
 // the program's folder or the current directory. Returns nullptr on failure
 // with the last error set. The caller owns the module (see base::UniqueModule).
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept;
+
+// The full path of `name` in the system folder (L"taskkill.exe" =>
+// L"C:\\Windows\\system32\\taskkill.exe"). Programs the elevated installer starts
+// go by this path: a bare name is looked up in the program's folder and the
+// current directory first, where a planted copy may wait. Empty when the
+// system folder cannot be read.
+std::wstring SystemFolderPath(const wchar_t* name);
 
 }  // namespace orvek::system

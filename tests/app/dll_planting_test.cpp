@@ -7,11 +7,17 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "support/child_process.h"
 #include "support/scratch_dir.h"
+#include "support/log_tail.h"
 #include "support/top_windows.h"
+#include "ui_driver.h"
 
 namespace orvek::test {
 namespace {
@@ -20,18 +26,34 @@ namespace fs = std::filesystem;
 
 // System DLLs that the installer, or the platform on its behalf, loads at
 // run time and that are not Known DLLs on Windows 7 (those, such as imm32,
-// always come from the system folder there; Wine has no such list). Left out:
-// version.dll, which Wine's own user32 imports while the process loads, long
-// before any code of the program runs; Windows' user32 does not.
-constexpr const wchar_t* kPlantedNames[] = {
+// always come from the system folder there; Wine has no such list), and
+// every DLL the manifest binds to the system folder, version.dll among them:
+// Wine's own user32 imports it while the process loads, long before any code
+// of the program runs.
+constexpr const wchar_t* kRunTimeNames[] = {
     L"winhttp.dll", L"bcrypt.dll",  L"netapi32.dll", L"msimg32.dll",
     L"uxtheme.dll", L"dwmapi.dll",  L"cryptbase.dll", L"comctl32.dll", L"winmm.dll",
     L"propsys.dll", L"wbemcomn.dll", L"7z.dll"};
 
+// The names of system_folder_dlls.txt (the first word of each line that is
+// no comment) and the run-time names above.
+std::vector<std::wstring> PlantedNames() {
+  std::vector<std::wstring> names(std::begin(kRunTimeNames), std::end(kRunTimeNames));
+  std::ifstream list(fs::path(WindowsPath(ORVEK_SYSTEM_FOLDER_DLLS)));
+  for (std::string line; std::getline(list, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::string word = line.substr(0, line.find_first_of(" \t\r"));
+    const std::wstring name(word.begin(), word.end());
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  return names;
+}
+
 class DllPlanting : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const wchar_t* name : kPlantedNames) {
+    ASSERT_GT(names_.size(), std::size(kRunTimeNames)) << "the manifest's list was not read";
+    for (const std::wstring& name : names_) {
       fs::copy_file(WindowsPath(ORVEK_CANARY_DLL), dir_.path() / name);
     }
     fs::copy_file(WindowsPath(ORVEK_PLANT_PROBE_EXE), dir_.path() / L"probe.exe");
@@ -40,14 +62,17 @@ class DllPlanting : public ::testing::Test {
     // Wine prefers its built-in system DLLs even when a file of that name
     // lies beside the program; Windows takes the file. Make Wine search the
     // way Windows does for these programs, so a planted file is a real threat.
-    for (const wchar_t* exe : {L"probe.exe", L"orvek-setup.exe"}) {
+    // The probe has no manifest: with version.dll taken from its folder it
+    // would not even start, so it prefers only the run-time names.
+    const std::vector<std::wstring> run_time(std::begin(kRunTimeNames), std::end(kRunTimeNames));
+    for (const auto& [exe, names] : {std::pair{L"probe.exe", &run_time}, std::pair{L"orvek-setup.exe", &names_}}) {
       const std::wstring key = L"Software\\Wine\\AppDefaults\\" + std::wstring(exe) +
                                L"\\DllOverrides";
       HKEY k = nullptr;
       ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                                   nullptr, &k, nullptr), ERROR_SUCCESS);
-      for (const wchar_t* name : kPlantedNames) {
-        const std::wstring base = std::wstring(name).substr(0, std::wcslen(name) - 4);
+      for (const std::wstring& name : *names) {
+        const std::wstring base = name.substr(0, name.size() - 4);
         static const wchar_t kNativeFirst[] = L"native,builtin";
         ::RegSetValueExW(k, base.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(kNativeFirst),
                          sizeof kNativeFirst);
@@ -75,6 +100,7 @@ class DllPlanting : public ::testing::Test {
     return probe.WaitForExit(20000);
   }
 
+  const std::vector<std::wstring> names_ = PlantedNames();
   ScratchDir dir_;
   fs::path log_ = dir_.path() / L"canary.log";
 };
@@ -101,6 +127,31 @@ TEST_F(DllPlanting, TheInstallerLoadsNoPlantedDll) {
   ::PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(child.WaitForExit(20000), 0u);
   EXPECT_EQ(CanaryLog(), "");
+}
+
+// The planted DLLs change nothing: the packed installer installs and ends.
+TEST_F(DllPlanting, TheInstallerInstallsWithPlantedDllsBesideIt) {
+  wchar_t programs[MAX_PATH] = {};
+  ::GetEnvironmentVariableW(L"ProgramFiles(x86)", programs, MAX_PATH);
+  const fs::path target = fs::path(programs) / L"orvek" / L"orvekteacher";
+  fs::remove_all(target);
+  fs::copy_file(WindowsPath(ORVEK_SAMPLE_INSTALLER), dir_.path() / L"orvek-setup.exe",
+                fs::copy_options::overwrite_existing);
+  LogTail log;
+  ChildProcess child = ChildProcess::Start((dir_.path() / L"orvek-setup.exe").wstring(), {});
+  const HWND window = WaitForTopWindow(
+      child.Pid(), [](HWND h) { return WindowClass(h) == L"TfrmTeacherMain"; }, 20000,
+      child.Handle());
+  ASSERT_NE(window, nullptr) << CanaryLog();
+  PressControl(FindControl(window, L"btnInstall"));
+  const ULONGLONG deadline = ::GetTickCount64() + 60000;
+  while (log.Appended().find("install ok.") == std::string::npos && ::GetTickCount64() < deadline) ::Sleep(100);
+  EXPECT_NE(log.Appended().find("install ok."), std::string::npos) << log.Appended();
+  PressControl(FindControl(window, L"chkRunApp"));
+  PressControl(FindControl(window, L"btnFinished"));
+  EXPECT_EQ(child.WaitForExit(20000), 0u);
+  EXPECT_EQ(CanaryLog(), "");
+  fs::remove_all(target);
 }
 
 }  // namespace

@@ -76,8 +76,10 @@ TEST_F(FolderButtonTest, SpaceOnTheChosenDriveDecidesTheButtonAndCancelChangesNo
 
 // The shell's own browser, opened at the target's parent and confirmed.
 TEST_F(FolderButtonTest, TheShellBrowserOpensAtTheTargetAndReturnsTheChoice) {
-  ScratchDir dir;
-  const std::wstring start = dir.path().wstring();
+  // Outside the temporary folder, which the browser's tree may not list.
+  const fs::path folder = L"C:\\orvek-browser-test";
+  fs::create_directories(folder);
+  const std::wstring start = folder.wstring();
   W().edtInstallDir->SetText(start + L"\\orvek\\orvekteacher");
   std::atomic<bool> stop{false};
   std::atomic<bool> answered{false};
@@ -98,6 +100,7 @@ TEST_F(FolderButtonTest, TheShellBrowserOpensAtTheTargetAndReturnsTheChoice) {
   ASSERT_TRUE(answered);
   EXPECT_EQ(W().edtInstallDir->Text(), start + L"\\orvek\\orvekteacher");
   EXPECT_TRUE(::IsWindowEnabled(W().Handle())) << "enabled again after the browser";
+  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -59,15 +59,22 @@ TEST_F(InstallJobTest, AMissingPayloadOffsetAsksForARetryAndAnUnreadableInstalle
   ScratchDir dir;
   const fs::path installer = dir.path() / L"setup.exe";
   std::ofstream(installer, std::ios::binary) << std::string(512, '\0');  // offset 0
+  // An earlier generation at another place: removed first, with its text.
+  const fs::path old = dir.path() / L"orvek" / L"old";
+  fs::create_directories(old / L"bin");
+  std::ofstream(old / L"bin" / L"client.exe") << "old client";
   InstallRequest request;
   request.target_text = (dir.path() / L"orvek" / L"orvekteacher").wstring();
+  request.uninstall_v49 = old.wstring() + L"\\";
   request.payload.installer_path = installer.wstring();
   RecordingView view;
   RunInstallJob(request, view);
-  ASSERT_EQ(view.calls.size(), 2u);
-  EXPECT_EQ(view.calls[0], L"text 正在安装...");
-  EXPECT_EQ(view.calls[1], L"page1 error 请关闭当前程序，重新安装！");
+  ASSERT_EQ(view.calls.size(), 3u);
+  EXPECT_EQ(view.calls[0], L"text 正在卸载旧版本...");
+  EXPECT_EQ(view.calls[1], L"text 正在安装...");
+  EXPECT_EQ(view.calls[2], L"page1 error 请关闭当前程序，重新安装！");
   EXPECT_TRUE(fs::is_directory(request.target_text)) << "the target was created first";
+  EXPECT_TRUE(fs::is_empty(old)) << "the earlier generation was emptied";
 
   // An offset beyond the file: the copy fails, the job ends on the failed page.
   std::fstream patch(installer, std::ios::binary | std::ios::in | std::ios::out);
@@ -76,6 +83,7 @@ TEST_F(InstallJobTest, AMissingPayloadOffsetAsksForARetryAndAnUnreadableInstalle
   patch.close();
   LogFileTail log;
   view.calls.clear();
+  request.uninstall_v49.clear();
   RunInstallJob(request, view);
   ASSERT_FALSE(view.calls.empty());
   EXPECT_EQ(view.calls.back(), L"page3 error 安装异常，请关闭当前程序重新安装！");

@@ -2,6 +2,7 @@
 // the window: start it, look at the first page, press "立即安装", wait for
 // the page that ends it, press its button.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
+#include <optional>
+#include <sstream>
+#include <vector>
 
+#include "base/unicode.h"
+#include "net/json_value.h"
 #include "support/child_process.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
@@ -58,6 +65,22 @@ std::string WaitForOutcome(const LogTail& log, DWORD timeout_ms = kTimeout) {
   return text.find("install ok.") != std::string::npos ? "ok" : text;
 }
 
+// A private folder as a run ended during its extraction leaves it: the
+// installer's name pattern and protected permissions, a payload copy inside.
+fs::path LeaveStalePrivateFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  const fs::path folder = fs::path(temp) / L"orvek-5eedf01d";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                         &descriptor, nullptr);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  ::CreateDirectoryW(folder.c_str(), &attributes);
+  ::LocalFree(descriptor);
+  std::ofstream(folder / L"orvekteacher-tmp.zip") << "payload copy";
+  return folder;
+}
+
 fs::path DefaultTarget() {
   wchar_t folder[MAX_PATH] = {};
   ::GetEnvironmentVariableW(L"ProgramFiles(x86)", folder, MAX_PATH);
@@ -98,6 +121,50 @@ void ExpectSampleTree(const fs::path& target, bool with_updater) {
     ++files;
   }
   EXPECT_EQ(files, with_updater ? 8u : 7u);
+}
+
+// What the stand-in services received, one request per entry, from the
+// point at which it was constructed.
+class StandInRecord {
+ public:
+  StandInRecord() : start_(ReadAll(Path()).size()) {}
+  std::vector<net::Json> Requests() const {
+    std::vector<net::Json> requests;
+    std::istringstream lines(ReadAll(Path()).substr(start_));
+    for (std::string line; std::getline(lines, line);) {
+      if (auto entry = net::ParseJson(line)) requests.push_back(std::move(*entry));
+    }
+    return requests;
+  }
+  // The upload document of the first event report, waiting for it to come.
+  std::optional<net::Json> WaitForEvent() const {
+    std::optional<net::Json> found;
+    WaitUntil(
+        [&] {
+          for (const auto& entry : Requests()) {
+            if (net::ReadAsText(entry, "method") == "POST") found = net::ParseJson(net::ReadAsText(entry, "body_text"));
+          }
+          return found.has_value();
+        },
+        10000);
+    return found;
+  }
+  static bool AskedForVersion(const net::Json& entry, const std::string& version) {
+    return net::ReadAsText(entry, "query").find("versionName=" + version) != std::string::npos;
+  }
+
+ private:
+  static fs::path Path() { return WindowsPath(ORVEK_STAND_IN_RECORD); }
+  size_t start_;
+};
+
+// A copy of `installer` carrying package version `version` (at most 11 bytes).
+void SetPackageVersion(const fs::path& installer, const std::string& version) {
+  std::string field(11, '\0');
+  field.replace(0, version.size(), version);
+  std::fstream patch(installer, std::ios::binary | std::ios::in | std::ios::out);
+  patch.seekp(132);
+  patch.write(field.data(), 11);
 }
 
 void SaveScreenshot(HWND window, const wchar_t* name) {
@@ -162,10 +229,12 @@ class InstallTest : public ::testing::Test {
     EXPECT_EQ(child_.WaitForExit(20000), 0u);
   }
 
-  // One whole installation from `installer`; returns its log.
-  std::string InstallWith(const fs::path& installer) {
+  // One whole installation from `installer`, after pressing the controls
+  // named in `options`; returns its log.
+  std::string InstallWith(const fs::path& installer, std::initializer_list<const wchar_t*> options = {}) {
     LogTail log;
     if (!Start(installer)) return "no window";
+    for (const wchar_t* option : options) Press(option);
     Press(L"btnInstall");
     const std::string outcome = WaitForOutcome(log);
     EXPECT_EQ(outcome, "ok");
@@ -181,18 +250,24 @@ class InstallTest : public ::testing::Test {
 
 TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
   const fs::path target = DefaultTarget();
+  const StandInRecord services;
   LogTail log;
+  const fs::path stale = LeaveStalePrivateFolder();
+  ASSERT_TRUE(fs::exists(stale / L"orvekteacher-tmp.zip"));
   ASSERT_NE(Start(Installer(L"NoUpdate\\orvek-setup-v6.15.1.exe")), nullptr);
+  EXPECT_FALSE(fs::exists(stale)) << "the next run clears what an ended one left";
   EXPECT_EQ(Text(L"lblVersion"), L"版本：v6.15.1");
   EXPECT_EQ(Text(L"edtInstallDir"), target.wstring());
-  EXPECT_EQ(Text(L"lblInfo").rfind(L"磁盘剩余空间：", 0), 0u);
+  const std::wstring free_space = Text(L"lblInfo");
+  EXPECT_EQ(free_space.rfind(L"磁盘剩余空间：", 0), 0u);
   const std::string first = log.Appended();
   EXPECT_NE(first.find("FormCreate hide expand"), std::string::npos);
   EXPECT_NE(first.find("formsize520,325, "), std::string::npos) << first;
 
   Press(L"btnInstall");
   ASSERT_EQ(WaitForOutcome(log), "ok");
-  EXPECT_TRUE(Visible(L"btnFinished"));
+  // Every page is a visible window; only the one in front is seen.
+  EXPECT_EQ(::GetWindow(Control(L"pnlBottom"), GW_CHILD), Control(L"pnlFinished"));
   EXPECT_EQ(Text(L"lblProgressValue"), L"100%");
   // The sample carries the environment-check tool, so its link shows.
   EXPECT_TRUE(Visible(L"lblEnvCheck"));
@@ -206,6 +281,24 @@ TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
   EXPECT_EQ(text.find("begin to uninstall oldversion"), std::string::npos) << "nothing to remove";
   SaveScreenshot(window_, L"install-finished.png");
   Finish();
+
+  // The version was asked for once, and the install event arrived.
+  const auto requests = services.Requests();
+  EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                          [](const net::Json& e) { return StandInRecord::AskedForVersion(e, "6.15.1"); }),
+            1);
+  const std::optional<net::Json> upload = services.WaitForEvent();
+  ASSERT_TRUE(upload.has_value());
+  const net::Json& record = (*upload)["logJson"][0];
+  EXPECT_EQ(net::ReadAsText(record, "page"), ".def.app.install");
+  EXPECT_EQ(net::ReadAsText(record, "control"), "应用安装");
+  EXPECT_EQ(net::ReadAsText(record, "event"), "OTHER");
+  EXPECT_EQ(net::ReadAsText(record, "appVersion"), "v6.15.1");
+  EXPECT_EQ(net::ReadAsText(record, "clientId").size(), 40u);
+  const net::Json* ext = net::FindMember(record, "extData");
+  ASSERT_NE(ext, nullptr);
+  EXPECT_EQ(net::ReadAsText(*ext, "clientPath"), target.string());
+  EXPECT_EQ(base::WideFromUtf8(net::ReadAsText(*ext, "clientPathAvlspace")), free_space.substr(7));
 }
 
 TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
@@ -214,8 +307,14 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   const fs::path backup = fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg";
   fs::remove(backup);
 
+  // The client's user data goes when asked for.
+  const fs::path user_data = fs::path(_wgetenv(L"APPDATA")) / L"orvekclient";
+  fs::create_directories(user_data / L"cache");
+  std::ofstream(user_data / L"cache" / L"session.dat") << "session";
+
   // The installer's own entry is found as the earlier generation.
-  const std::string text = InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"));
+  const std::string text = InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"chkClearData"});
+  EXPECT_FALSE(fs::exists(user_data)) << text;
   EXPECT_NE(text.find("begin to uninstall oldversion " + target.string() + "\\"), std::string::npos) << text;
   EXPECT_NE(text.find("uninstall oldversion end"), std::string::npos);
   EXPECT_EQ(ReadAll(backup), ReadAll(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"app.cfg"));
@@ -241,13 +340,82 @@ TEST_F(InstallTest, TheFirstRecordedLocationThatExistsIsTheTarget) {
 // Eleven zero bytes of version: the caption alone, and no version check.
 TEST_F(InstallTest, AnEmptyPackageVersionShowsTheCaptionAlone) {
   const fs::path installer = Installer();
-  {
-    std::fstream patch(installer, std::ios::binary | std::ios::in | std::ios::out);
-    patch.seekp(132);
-    patch.write(std::string(11, '\0').data(), 11);
-  }
+  SetPackageVersion(installer, "");
+  const StandInRecord services;
+  LogTail log;
   ASSERT_NE(Start(installer), nullptr);
   EXPECT_EQ(Text(L"lblVersion"), L"版本：");
+  ASSERT_TRUE(WaitUntil([&] { return log.Appended().find("formsize") != std::string::npos; }, 10000));
+  ::Sleep(1000);  // time enough for a request that should not come
+  EXPECT_TRUE(services.Requests().empty());
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+// The version service retired the package: the box, then the download page;
+// no installation and no log line; the first page stays for a second press.
+TEST_F(InstallTest, ARetiredPackageRefusesToInstall) {
+  const fs::path installer = Installer();
+  SetPackageVersion(installer, "v1.0.0-old");
+  const StandInRecord services;
+  ASSERT_NE(Start(installer), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return !services.Requests().empty(); }, 10000));
+  ::Sleep(500);  // the answer is stored just after it was recorded
+  LogTail log;
+  for (int press = 0; press < 2; ++press) {
+    PostMessageW(Control(L"btnInstall"), WM_KEYDOWN, VK_SPACE, 0);
+    const HWND box = WaitForTopWindow(
+        child_.Pid(), [](HWND h) { return WindowClass(h) == L"#32770" && WindowText(h) == L"错误"; }, 10000);
+    ASSERT_NE(box, nullptr);
+    if (press == 0) SaveScreenshot(window_, L"page-retired.png");  // the box is over the window
+    EXPECT_EQ(AnswerMessageBox(child_.Pid(), L"错误", IDOK, 5000), L"当前版本已停用，请从官网下载最新安装包！");
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000));
+  }
+  EXPECT_TRUE(Visible(L"btnInstall"));
+  EXPECT_TRUE(::IsWindowEnabled(Control(L"btnInstall")));
+  EXPECT_EQ(log.Appended(), "");
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+// The version service never answers: closing the window ends the program
+// all the same, and the late check touches nothing of the window.
+TEST_F(InstallTest, ClosingTheWindowWhileTheVersionCheckWaitsEndsTheProgram) {
+  const fs::path installer = Installer();
+  SetPackageVersion(installer, "v1.0.0-slow");
+  const StandInRecord services;
+  ASSERT_NE(Start(installer), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return !services.Requests().empty(); }, 10000));
+  ::PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+// No payload offset: a retryable error, and retrying runs the whole sequence
+// again (with the same outcome, the file being what it is).
+TEST_F(InstallTest, AMissingPayloadOffsetOffersARetry) {
+  const fs::path installer = Installer();
+  {
+    std::fstream patch(installer, std::ios::binary | std::ios::in | std::ios::out);
+    patch.seekp(128);
+    patch.write("\0\0\0\0", 4);
+  }
+  LogTail log;
+  ASSERT_NE(Start(installer), nullptr);
+  for (const wchar_t* button : {L"btnInstall", L"btnRetry"}) {
+    Press(button);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(L"btnRetry"); }, 20000)) << log.Appended();
+    EXPECT_EQ(Text(L"lblError"), L"请关闭当前程序，重新安装！");
+    EXPECT_EQ(Text(L"btnRetry"), L"重试");
+    ::Sleep(200);  // the worker's last line
+  }
+  const std::string text = log.Appended();
+  EXPECT_NE(text.find("retry install again..."), std::string::npos);
+  size_t refused = 0;
+  for (size_t at = text.find("get zip file postion less then 0"); at != std::string::npos;
+       at = text.find("get zip file postion less then 0", at + 1)) {
+    ++refused;
+  }
+  EXPECT_EQ(refused, 2u);
   ::PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
 }

@@ -1,6 +1,9 @@
 // The window's pages, built for real in the test process under Wine.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+
 #include "support/top_windows.h"
 #include "window_fixture.h"
 
@@ -237,6 +240,29 @@ TEST_F(MainWindowTest, ControlsCarryTheirNamesForOtherProcesses) {
   wchar_t name[64] = {};
   ::GlobalGetAtomNameW(atom, name, 64);
   EXPECT_STREQ(name, L"btnInstall");
+}
+
+// A failure in a click handler or in the install worker must neither unwind
+// into the window system nor end the worker's thread without a word.
+TEST_F(MainWindowTest, AHandlerAndAWorkerThatFailAreLoggedAndTheProgramLivesOn) {
+  LogFileTail log;
+  W().btnFolder->SetOnClick([] { throw std::runtime_error("handler made to fail"); });
+  ::SendMessageW(W().btnFolder->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_NE(log.Appended().find("click handler error, handler made to fail"), std::string::npos) << log.Appended();
+
+  W().SetInstallWorkerHookForTesting([] { throw std::runtime_error("worker made to fail"); });
+  ::SendMessageW(W().btnInstall->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+  const ULONGLONG deadline = ::GetTickCount64() + 20000;
+  while (W().btnRetry->Text() != L"\u5173\u95ed" && ::GetTickCount64() < deadline) {
+    PumpMessages();
+    ::Sleep(10);
+  }
+  EXPECT_NE(log.Appended().find("install worker error, worker made to fail"), std::string::npos) << log.Appended();
+  // The failed page: an error that only lets the window be closed.
+  EXPECT_EQ(FrontPage(), W().pnlInstalling->Handle());
+  EXPECT_TRUE(W().lblError->Visible());
+  EXPECT_EQ(W().btnRetry->Text(), L"\u5173\u95ed");
+  EXPECT_TRUE(::IsWindow(W().Handle()));
 }
 
 }  // namespace

@@ -45,15 +45,17 @@ class LogUnitTest : public ::testing::Test {
     SetClockForTesting(nullptr);
   }
 
-  // The file of the built-in configuration.
-  fs::path BuiltInLog() const { return dir.path() / "orvek" / "teacher-install.log"; }
+  // The folder and the file of the built-in configuration; a configuration
+  // file may point the log at other files in that folder only.
+  fs::path LogDir() const { return dir.path() / "orvek"; }
+  fs::path BuiltInLog() const { return LogDir() / "teacher-install.log"; }
 
   static std::string Record(const std::string& level, const std::string& text) {
     return "2024-03-05 09:07:02:045 [" + level + "] threadid:" + std::to_string(CurrentThreadId()) + " " + text +
            "\r\r\n";
   }
 
-  // A log.properties for a rolling file "roll.log" in the test directory.
+  // A log.properties for a rolling file "roll.log" in the log folder.
   void WriteRollingProperties(const std::string& max_size, int backups, const std::string& extra = "") {
     test::WriteBytes(dir.path() / "log.properties",
                      extra +
@@ -61,7 +63,7 @@ class LogUnitTest : public ::testing::Test {
                          "log4delphi.appender.roll=TRollingFileAppender\r\n"
                          "log4delphi.appender.roll.MaxFileSize=" + max_size + "\r\n"
                          "log4delphi.appender.roll.MaxBackupIndex=" + std::to_string(backups) + "\r\n"
-                         "log4delphi.appender.roll.File=" + base::Utf8FromWide(dir.file(L"roll.log")) + "\r\n"
+                         "log4delphi.appender.roll.File=" + base::Utf8FromWide((LogDir() / "roll.log").wstring()) + "\r\n"
                          "log4delphi.appender.roll.Append=true\r\n"
                          "log4delphi.appender.roll.layout=TPatternLayout\r\n"
                          "log4delphi.appender.roll.layout.Pattern=[%5p] %m%n\r\n");
@@ -71,10 +73,10 @@ class LogUnitTest : public ::testing::Test {
   std::string RolledText(int backups) const {
     std::string text;
     for (int i = backups; i >= 1; --i) {
-      const fs::path backup = dir.path() / (L"roll.log." + std::to_wstring(i));
+      const fs::path backup = LogDir() / (L"roll.log." + std::to_wstring(i));
       if (fs::exists(backup)) text += test::ReadBytes(backup);
     }
-    return text + test::ReadBytes(dir.path() / "roll.log");
+    return text + test::ReadBytes(LogDir() / "roll.log");
   }
 
   test::TempDir dir;
@@ -175,9 +177,9 @@ TEST_F(LogUnitTest, LogPropertiesRollIntoNumberedBackups) {
     expected += std::to_string(CurrentThreadId()) + " record " + std::to_string(i) + "\r\r\n";
   }
   CloseLog();
-  EXPECT_FALSE(fs::exists(dir.path() / "roll.log.4"));
+  EXPECT_FALSE(fs::exists(LogDir() / "roll.log.4"));
   for (int i = 1; i <= 3; ++i) {
-    const auto size = fs::file_size(dir.path() / (L"roll.log." + std::to_wstring(i)));
+    const auto size = fs::file_size(LogDir() / (L"roll.log." + std::to_wstring(i)));
     EXPECT_GE(size, 1024u);
     EXPECT_LT(size, 1024u + 40u);
   }
@@ -185,6 +187,34 @@ TEST_F(LogUnitTest, LogPropertiesRollIntoNumberedBackups) {
   ASSERT_LT(kept.size(), expected.size());  // the oldest were deleted
   EXPECT_EQ(kept, expected.substr(expected.size() - kept.size()));
   EXPECT_EQ(kept.compare(0, 7, "[ INFO]"), 0);  // starts with a whole record
+}
+
+// A log.properties planted beside the installer may change the level or the
+// size, never where the elevated process writes: a file outside the log
+// folder is refused, the usual file is written instead, and the trace says so.
+TEST_F(LogUnitTest, LogPropertiesCannotPointTheLogOutsideTheLogFolder) {
+  const fs::path victim = dir.path() / "victim.txt";
+  test::WriteBytes(victim, "precious\r\n");
+  const std::string inside_then_out = base::Utf8FromWide((LogDir() / ".." / "victim.txt").wstring());
+  for (const std::string& file : {base::Utf8FromWide(victim.wstring()), inside_then_out, std::string("victim.txt")}) {
+    test::WriteBytes(dir.path() / "log.properties",
+                     "log4delphi.debug=true\r\n"
+                     "log4delphi.rootLogger=WARN, a\r\n"
+                     "log4delphi.appender.a=TRollingFileAppender\r\n"
+                     "log4delphi.appender.a.File=" + file + "\r\n"
+                     "log4delphi.appender.a.Append=false\r\n"
+                     "log4delphi.appender.a.layout=TPatternLayout\r\n"
+                     "log4delphi.appender.a.layout.Pattern=[%5p] %m%n\r\n");
+    ConfigureLog();
+    LogInfo(L"below the level");
+    LogWarn(L"to the usual file");
+    CloseLog();
+    EXPECT_EQ(test::ReadBytes(victim), "precious\r\n") << file;
+    EXPECT_NE(test::ReadBytes(dir.path() / "log4delphi.log").find("may not write [" + file + "]"), std::string::npos)
+        << file;
+  }
+  const std::string line = "[ WARN] threadid:" + std::to_string(CurrentThreadId()) + " to the usual file\r\r\n";
+  EXPECT_EQ(test::ReadBytes(BuiltInLog()), line + line + line);
 }
 
 TEST_F(LogUnitTest, LogPropertiesWithoutRootLoggerLeaveTheLogSilent) {
@@ -229,15 +259,16 @@ TEST_F(LogUnitTest, ThreadsWriteWholeRecordsAndLoseNone) {
 // goes on, and the failure is in the facility's trace when it is enabled.
 TEST_F(LogUnitTest, LogHeldOpenForWritingElsewhereLeavesTheLogSilent) {
   WriteRollingProperties("1M", 3, "log4delphi.debug=TRUE\r\n");
-  test::WriteBytes(dir.path() / "roll.log", "theirs\r\n");
+  fs::create_directories(LogDir());
+  test::WriteBytes(LogDir() / "roll.log", "theirs\r\n");
 #ifdef _WIN32
   // Open for writing with every sharing allowed: only our deny-write open fails.
-  HANDLE holder = ::CreateFileW(dir.file(L"roll.log").c_str(), GENERIC_WRITE,
+  HANDLE holder = ::CreateFileW((LogDir() / "roll.log").wstring().c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 #else
-  auto holder = SystemPlatform().OpenForAppend(dir.file(L"roll.log"));
+  auto holder = SystemPlatform().OpenForAppend((LogDir() / "roll.log").wstring());
 #endif
   ConfigureLog();
   LogInfo(L"lost");
@@ -247,7 +278,7 @@ TEST_F(LogUnitTest, LogHeldOpenForWritingElsewhereLeavesTheLogSilent) {
 #else
   holder.reset();
 #endif
-  EXPECT_EQ(test::ReadBytes(dir.path() / "roll.log"), "theirs\r\n");
+  EXPECT_EQ(test::ReadBytes(LogDir() / "roll.log"), "theirs\r\n");
   const std::string trace = test::ReadBytes(dir.path() / "log4delphi.log");
   const std::string properties = base::Utf8FromWide(CurrentDirectory() + L"log.properties");
   EXPECT_NE(trace.find("ERROR: Could not read configuration file [" + properties + "] Cannot open file"),

@@ -47,6 +47,10 @@ printf 'evil\n' > small/a.txt
 cp evil-dotdot.7z evil-absolute.7z
 7z rn -pvorplank evil-dotdot.7z a.txt '../evil.txt' >/dev/null
 7z rn -pvorplank evil-absolute.7z a.txt 'C:\abs.txt' >/dev/null
+# Backslashes inside stored names, which the library hands over as U+F05C.
+printf 'evil\n' > small/b.txt
+(cd small && "${pack[@]}" -mhe=off -pvorplank ../evil-backslash.7z a.txt b.txt >/dev/null)
+7z rn -pvorplank evil-backslash.7z a.txt '..\evil.txt' b.txt 'sub\..\..\evil.txt' >/dev/null
 rm -rf small
 
 cd ..

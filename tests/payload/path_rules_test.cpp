@@ -41,5 +41,23 @@ TEST(IsSafeItemPath, EmptyPartsAreRefused) {
   EXPECT_FALSE(IsSafeItemPath(std::wstring_view(L"a\0b", 3)));
 }
 
+// What the library makes of names that carry characters Windows forbids.
+TEST(IsSafeItemPath, ForbiddenCharactersAndTheLibrarysStandInsAreRefused) {
+  EXPECT_FALSE(IsSafeItemPath(L"..\uF05Cevil.txt"));
+  EXPECT_FALSE(IsSafeItemPath(L"sub\uF05C..\uF05C..\uF05Cevil.txt"));
+  EXPECT_FALSE(IsSafeItemPath(L"a\uF03Ab.txt"));
+  EXPECT_FALSE(IsSafeItemPath(L"a\uF0FF"));
+  for (const wchar_t* name : {L"a*.txt", L"a?.txt", L"a\"b", L"a<b", L"a>b", L"a|b", L"a\tb"}) {
+    EXPECT_FALSE(IsSafeItemPath(name)) << ReadableItemPath(name).size();
+  }
+  EXPECT_TRUE(IsSafeItemPath(L"a\uEFFF\uF100.txt"));  // private use, but no stand-in
+}
+
+TEST(ReadableItemPath, ShowsWhatTheStandInsStandFor) {
+  EXPECT_EQ(ReadableItemPath(L"..\uF05Cevil.txt"), L"..\\evil.txt");
+  EXPECT_EQ(ReadableItemPath(L"a\uF001\tb"), L"a??b");
+  EXPECT_EQ(ReadableItemPath(L"bin\\\u4e2d.txt"), L"bin\\\u4e2d.txt");
+}
+
 }  // namespace
 }  // namespace orvek::payload

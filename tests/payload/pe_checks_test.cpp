@@ -63,6 +63,23 @@ TEST(PeChecks, ReportsManifestFaults) {
             "no process manifest (RT_MANIFEST resource 1)\n");
 }
 
+TEST(PeChecks, SystemDllsMustBeBoundToTheSystemFolder) {
+  const std::set<std::string> dlls = {"version.dll", "uxtheme.dll"};
+  EXPECT_EQ(Joined(CheckSystemFolderFiles(
+                R"(<file name="Version.dll" loadFrom="%SystemRoot%\system32\"/>)"
+                R"(<asmv1:file loadFrom='%systemroot%\System32\' name='uxtheme.dll' />)",
+                dlls)),
+            "");
+  const std::string problems = Joined(CheckSystemFolderFiles(
+      R"(<file name="version.dll" loadFrom="C:\Users\x\Downloads\"/>)"
+      R"(<file name="comctl32.dll" loadFrom="%SystemRoot%\system32\"/><file name="uxtheme.dll"/>)",
+      dlls));
+  EXPECT_NE(problems.find("loads version.dll from C:\\Users\\x\\Downloads\\"), std::string::npos) << problems;
+  EXPECT_NE(problems.find("binds comctl32.dll"), std::string::npos) << problems;
+  EXPECT_NE(problems.find("does not bind uxtheme.dll"), std::string::npos) << problems;
+  EXPECT_NE(problems.find("does not bind version.dll"), std::string::npos) << problems;
+}
+
 TEST(PeChecks, FindsTheManifestText) {
   const Bytes image = ReadBytes(SamplePath("linked"));
   const auto manifest = FindProcessManifest(image, payload::ParsePeHeaders(image));

@@ -8,7 +8,7 @@
 #include "support/log_tail.h"
 #include "system/previous_installations.h"
 #include "system/removal_rules.h"
-#include "wine_links.h"
+#include "support/wine_links.h"
 
 namespace orvek::system {
 namespace {

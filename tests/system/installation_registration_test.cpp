@@ -16,7 +16,7 @@
 #include "support/log_tail.h"
 #include "system/previous_installations.h"
 #include "system/registry.h"
-#include "wine_links.h"
+#include "support/wine_links.h"
 
 namespace orvek::system {
 namespace {
@@ -120,7 +120,8 @@ class RegisterInstallationTest : public ::testing::Test {
   }
   static void ClearEntry() {
     if (std::optional<RegistryKey> parent = RegistryKey::Open(
-            HKEY_CURRENT_USER, L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall")) {
+            HKEY_CURRENT_USER, L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall",
+            RegistryAccess::kFull)) {
       parent->DeleteKeyTree(L"orvek-teacher");
     }
   }
@@ -236,6 +237,35 @@ TEST_F(RegisterInstallationTest, FailureStopsWithOneLineAndLeavesEverythingAsItW
   EXPECT_EQ(test::ReadText(programs_ + L"\\" + kLink), "old");
   EXPECT_FALSE(Exists(L"P:\\" + kLink));
   EXPECT_TRUE(EntryValues().empty());
+}
+
+// The folder values are the user's: a link put in the start-menu folder's
+// place is not written through, ".." is resolved, a relative value (taken
+// from the current directory otherwise) refused.
+TEST_F(RegisterInstallationTest, FolderValuesAreCheckedBeforeShortcutsGoThere) {
+  const std::wstring elsewhere = tree_(L"elsewhere");
+  ::CreateDirectoryW(elsewhere.c_str(), nullptr);
+  for (const std::wstring& name : {kLink, kUninstallLink}) test::WriteText(elsewhere + L"\\" + name, "theirs");
+  test::MakeSymbolicLink(menu_, elsewhere);
+  for (RegistryKey& key : folders_) key.WriteString(L"Desktop", programs_ + L"\\..\\desktop");
+  test::LogTail log;
+  RegisterInstallation({dir_, true, true});
+  std::string text = log.Appended();
+  EXPECT_NE(text.find("start-menu folder is a link, start-menu shortcuts skipped"), std::string::npos)
+      << text;
+  for (const std::wstring& name : {kLink, kUninstallLink}) {
+    EXPECT_EQ(test::ReadText(elsewhere + L"\\" + name), "theirs");
+  }
+  EXPECT_EQ(ReadLink(desktop_ + L"\\" + kLink), client_);
+  EXPECT_EQ(ReadLink(L"P:\\" + kLink), client_);
+  EXPECT_EQ(EntryValues(), entry_);
+
+  for (RegistryKey& key : folders_) key.WriteString(L"Desktop", L"desktop");
+  RegisterInstallation({dir_, false, false});
+  text = log.Appended();
+  EXPECT_NE(text.find("Desktop folder refused, desktop shortcut skipped, desktop"), std::string::npos)
+      << text;
+  EXPECT_EQ(ReadLink(desktop_ + L"\\" + kLink), client_);
 }
 
 }  // namespace

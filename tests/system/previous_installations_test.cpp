@@ -5,12 +5,13 @@
 
 #include <string>
 
+#include "base/os_error.h"
 #include "base/text.h"
 #include "base/unicode.h"
 #include "support/log_tail.h"
 #include "system/registry.h"
 #include "system/temp_directory.h"
-#include "wine_links.h"
+#include "support/wine_links.h"
 
 namespace orvek::system {
 namespace {
@@ -107,13 +108,23 @@ TEST_F(RegistryKeyTest, ReadsTextOfEitherStringTypeAndRefusesOthers) {
   SetValue(HKEY_CURRENT_USER, test_key_, L"unterminated", REG_SZ, L"abc", 3 * sizeof(wchar_t));
   const DWORD number = 7;
   SetValue(HKEY_CURRENT_USER, test_key_, L"number", REG_DWORD, &number, sizeof number);
-  const std::optional<RegistryKey> key = RegistryKey::Open(HKEY_CURRENT_USER, test_key_);
+  const std::optional<RegistryKey> key =
+      RegistryKey::Open(HKEY_CURRENT_USER, test_key_, RegistryAccess::kRead);
   ASSERT_TRUE(key);
   EXPECT_EQ(key->ReadString(L"expand"), expand);
   EXPECT_EQ(key->ReadString(L"unterminated"), L"abc");
   EXPECT_EQ(key->ReadString(L"missing"), L"");
-  EXPECT_THROW(key->ReadString(L"number"), RegistryTypeError);
-  EXPECT_FALSE(RegistryKey::Open(HKEY_CURRENT_USER, test_key_ + L"\\missing"));
+  test::LogTail log;
+  EXPECT_EQ(key->ReadString(L"number"), L"");
+  EXPECT_TRUE(Has(log.Appended(), L"registry value is not a string, " + test_key_ + L"\\number"))
+      << log.Appended();
+  EXPECT_THROW(key->ReadString(L"number", NonStringValue::kThrow), RegistryTypeError);
+  // A key opened for reading refuses a write.
+  EXPECT_THROW(RegistryKey::Open(HKEY_CURRENT_USER, test_key_, RegistryAccess::kRead)
+                   ->WriteString(L"x", L"y"),
+               base::OsError);
+  EXPECT_FALSE(RegistryKey::Open(HKEY_CURRENT_USER, test_key_ + L"\\missing",
+                                 RegistryAccess::kRead));
 }
 
 TEST_F(RegistryKeyTest, DeletesAKeyWithEverythingBelowIt) {

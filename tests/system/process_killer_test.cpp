@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "helper_process.h"
 #include "support/log_tail.h"
+#include "support/scratch_dir.h"
 #include "system/module_path.h"
 
 namespace orvek::system {
@@ -61,6 +64,37 @@ TEST(KillProcessByNameTest, CallerWithTheSameImageNameSurvives) {
   DWORD code = 0;
   ASSERT_TRUE(killer.WaitForExit(kTimeoutMs, &code));
   EXPECT_EQ(code, test::kChildSurvived) << "the caller was ended, or its peer was not";
+  EXPECT_TRUE(victim.WaitForExit(kTimeoutMs));
+}
+
+// The installer starts from a Downloads folder that is also its current
+// directory; a taskkill placed there must never run in its stead.
+TEST(KillProcessByNameTest, ATaskkillBesideTheCallerOrInItsCurrentDirectoryNeverRuns) {
+  namespace fs = std::filesystem;
+  test::ScratchDir dir;
+  const fs::path caller = dir.path() / kChildImageName;
+  fs::copy_file(ChildExePath(), caller);
+  for (const wchar_t* planted : {L"taskkill.exe", L"taskkill.com"}) {
+    fs::copy_file(ChildExePath(), dir.path() / planted);
+  }
+  for (const wchar_t* planted : {L"taskkill.bat", L"taskkill.cmd"}) {
+    std::ofstream(dir.path() / planted) << "@echo ran> \"%~f0.ran\"\r\n";
+  }
+  wchar_t previous[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(::SetCurrentDirectoryW(dir.path().c_str()));
+  HelperProcess victim = HelperProcess::Start(caller.wstring(), {L"sleep"});
+  HelperProcess killer = HelperProcess::Start(caller.wstring(), {L"kill-own-name", std::to_wstring(victim.pid())});
+  ::SetCurrentDirectoryW(previous);
+
+  // The caller gives the client 30 s to end before it gives up.
+  DWORD code = 0;
+  const bool killer_ended = killer.WaitForExit(2 * kTimeoutMs, &code);
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    EXPECT_NE(entry.path().extension(), L".ran") << entry.path().string() << " ran";
+  }
+  ASSERT_TRUE(killer_ended);
+  EXPECT_EQ(code, test::kChildSurvived) << "the system's taskkill did not end the client";
   EXPECT_TRUE(victim.WaitForExit(kTimeoutMs));
 }
 

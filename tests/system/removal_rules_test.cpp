@@ -71,6 +71,15 @@ TEST(IsAbsoluteLocationTest, DriveAbsoluteOrNetworkOnly) {
   EXPECT_FALSE(IsAbsoluteLocation(L""));
 }
 
+TEST(IsDriveAbsoluteTest, NoNetworkDeviceOrRelativePaths) {
+  EXPECT_TRUE(IsDriveAbsolute(L"C:\\Users\\t\\Desktop"));
+  EXPECT_TRUE(IsDriveAbsolute(L"d:/x"));
+  for (const wchar_t* refused : {L"\\\\srv\\share\\Desktop", L"\\\\?\\C:\\x", L"C:Desktop",
+                                 L"\\Desktop", L"Desktop", L""}) {
+    EXPECT_FALSE(IsDriveAbsolute(refused)) << refused;
+  }
+}
+
 TEST(IsRootLocationTest, DriveAndShareRoots) {
   for (const wchar_t* root : {L"C:", L"C:\\", L"C:\\\\", L"\\\\srv\\share", L"\\\\srv\\share\\",
                               L"\\\\srv"}) {

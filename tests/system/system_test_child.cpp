@@ -8,6 +8,9 @@
 //                                             PID has ended and every taskkill
 //                                             is done and it is still alive
 //
+// Copied to a name such as "taskkill.exe" it is a planted program: started
+// under any name but its own it only leaves "<its path>.ran" and exits.
+//
 // Waiting modes give up after kWaitLimitMs (exit kNotKilled), so a broken test
 // never leaves one behind for long. Usage errors exit 2. Wine's taskkill ends
 // a process with exit code 0, so 0 never means success here.
@@ -61,9 +64,18 @@ int KillOwnName(DWORD victim) {
   return static_cast<int>(orvek::test::kChildSurvived);
 }
 
+bool RunsAsPlantedCopy() {
+  const std::wstring self = orvek::system::GetModulePath();
+  if (self.ends_with(orvek::test::kChildImageName)) return false;
+  orvek::base::UniqueHandle marker(::CreateFileW((self + L".ran").c_str(), GENERIC_WRITE, 0, nullptr,
+                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return true;
+}
+
 }  // namespace
 
 int main() {
+  if (RunsAsPlantedCopy()) return 0;
   const std::vector<std::wstring> args = Arguments();
   const std::wstring mode = args.empty() ? L"" : args[0];
   if (mode == L"sleep" && args.size() == 1) return WaitToBeKilled();

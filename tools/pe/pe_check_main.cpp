@@ -30,6 +30,8 @@ constexpr const char* kUsage =
     "  --allowed-dlls LIST    every imported DLL is listed (one name per line)\n"
     "  --allowed-functions LIST  every import is listed as dll!function\n"
     "  --denied-functions LIST   no import is a listed function name\n"
+    "  --system-folder-dlls LIST the process manifest binds every listed DLL to\n"
+    "                         the system folder (<file loadFrom=\"%SystemRoot%\\system32\\\">)\n"
     "\n"
     "  --describe             print key=value facts (offsets, fields, checksums)\n"
     "  --imports              print dll!function for every import\n"
@@ -87,6 +89,8 @@ int main(int argc, char** argv) {
         options.allowed_dlls = ReadList(value(), true);
       } else if (arg == "--allowed-functions") {
         options.allowed_functions = ReadList(value(), true);
+      } else if (arg == "--system-folder-dlls") {
+        options.system_folder_dlls = ReadList(value(), true);
       } else if (arg == "--denied-functions") {
         options.denied_functions = ReadList(value(), false);
       } else if (arg == "--describe") {

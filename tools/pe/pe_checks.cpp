@@ -151,6 +151,32 @@ std::set<std::string> ParseNameList(std::string_view text, bool lower_dll) {
   return names;
 }
 
+std::vector<std::string> CheckSystemFolderFiles(std::string_view manifest, const std::set<std::string>& dlls) {
+  static const std::regex kFile(R"(<([A-Za-z0-9_]+:)?file\b([^>]*)>)");
+  static const std::regex kName(R"(\bname\s*=\s*["']([^"']*)["'])");
+  static const std::regex kLoadFrom(R"(\bloadFrom\s*=\s*["']([^"']*)["'])");
+  std::vector<std::string> problems;
+  std::set<std::string> bound;
+  const std::string text(manifest);
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), kFile); it != std::sregex_iterator(); ++it) {
+    const std::string attributes = (*it)[2];
+    std::smatch name, from;
+    if (!std::regex_search(attributes, name, kName) || !std::regex_search(attributes, from, kLoadFrom)) continue;
+    const std::string dll = base::AsciiLower(name[1].str());
+    if (base::AsciiLower(from[1].str()) != "%systemroot%\\system32\\") {
+      problems.push_back("the manifest loads " + dll + " from " + from[1].str() + ", not from the system folder");
+    } else if (dll == "comctl32.dll") {
+      problems.push_back("the manifest binds comctl32.dll to the system folder, which holds version 5 only");
+    } else {
+      bound.insert(dll);
+    }
+  }
+  for (const std::string& dll : dlls) {
+    if (!bound.count(dll)) problems.push_back("the manifest does not bind " + dll + " to the system folder");
+  }
+  return problems;
+}
+
 std::vector<std::string> CheckPeImage(std::span<const std::uint8_t> file, const PeCheckOptions& options) {
   const PeHeaders h = ParsePeHeaders(file);
   std::vector<std::string> problems;
@@ -162,6 +188,12 @@ std::vector<std::string> CheckPeImage(std::span<const std::uint8_t> file, const 
     problems.push_back("subsystem " + std::to_string(h.subsystem) + ", expected 2 (Windows GUI)");
   }
   if (options.admin_manifest) CheckManifest(file, h, problems);
+  if (options.system_folder_dlls) {
+    const std::optional<std::string> manifest = FindProcessManifest(file, h);
+    for (std::string& problem : CheckSystemFolderFiles(manifest.value_or(""), *options.system_folder_dlls)) {
+      problems.push_back(std::move(problem));
+    }
+  }
   if (options.allowed_dlls || options.allowed_functions || !options.denied_functions.empty()) {
     CheckImports(file, h, options, problems);
   }

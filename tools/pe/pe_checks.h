@@ -32,12 +32,21 @@ struct PeCheckOptions {
   std::optional<std::set<std::string>> allowed_functions;
   // Bare function names that must never be imported from any DLL.
   std::set<std::string> denied_functions;
+  // Lower-case DLL names the process manifest must bind to the system folder
+  // (CheckSystemFolderFiles); no check when absent.
+  std::optional<std::set<std::string>> system_folder_dlls;
 };
 
 // One line per problem found; empty when every requested check passes.
 // Throws payload::PeFormatError when `file` is not a readable PE image.
 std::vector<std::string> CheckPeImage(std::span<const std::uint8_t> file,
                                       const PeCheckOptions& options);
+
+// The manifest's <file name="X" loadFrom="%SystemRoot%\system32\"/> entries
+// against `dlls` (lower-case names): one problem per listed DLL without such
+// an entry, per entry that loads from anywhere but the system folder, and for
+// comctl32.dll, whose version 6 must come from the side-by-side store.
+std::vector<std::string> CheckSystemFolderFiles(std::string_view manifest, const std::set<std::string>& dlls);
 
 // "KERNEL32.dll", "CreateFileW" => "kernel32.dll!CreateFileW".
 std::string ImportKey(std::string_view dll, std::string_view function);

@@ -24,6 +24,9 @@ void MakeSymbolicLink(const std::wstring& link, const std::wstring& target);
 // Makes `link` a second name (hard link) of the file `target`.
 void MakeHardLink(const std::wstring& link, const std::wstring& target);
 
+// Removes the link `link` itself; what it points to stays.
+void RemoveLink(const std::wstring& link);
+
 // A fresh folder below the temporary directory, its name without "orvek" so
 // the removal guard's test decides by what a case adds; removed afterwards
 // by the Linux tool, which never follows a link out of it.

@@ -1,4 +1,4 @@
-#include "wine_links.h"
+#include "support/wine_links.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -65,6 +65,10 @@ void MakeSymbolicLink(const std::wstring& link, const std::wstring& target) {
 
 void MakeHardLink(const std::wstring& link, const std::wstring& target) {
   RunTool(L"ln", {UnixPath(target), UnixPath(link)}, [&] { return Exists(link); });
+}
+
+void RemoveLink(const std::wstring& link) {
+  RunTool(L"rm", {"-f", UnixPath(link)}, [&] { return !Exists(link); });
 }
 
 TestTree::TestTree() {

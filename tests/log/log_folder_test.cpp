@@ -1,0 +1,31 @@
+#include "log/log_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace orvek::log {
+namespace {
+
+constexpr wchar_t kFolder[] = L"C:\\T\\\\orvek";
+
+TEST(LogFolderTest, FilesDirectlyInTheFolderPassHoweverTheyAreSpelled) {
+  EXPECT_EQ(LogFolder(L"C:\\T\\"), kFolder);
+  for (const wchar_t* path : {L"C:\\T\\\\orvek\\teacher-install.log", L"c:/t/ORVEK/roll.log",
+                              L"C:\\T\\orvek\\sub\\..\\.\\x.log", L"C:\\T\\\\orvek\\\\x.log"}) {
+    EXPECT_TRUE(IsFileDirectlyInFolder(path, kFolder)) << path;
+  }
+}
+
+TEST(LogFolderTest, EveryOtherPlaceIsRefused) {
+  for (const wchar_t* path :
+       {L"C:\\Windows\\System32\\x.dll", L"C:\\T\\orvek\\..\\x.log", L"C:\\T\\orvek\\sub\\x.log",
+        L"C:\\T\\orvek", L"C:\\T\\orvek2\\x.log", L"D:\\T\\orvek\\x.log", L"x.log", L"orvek\\x.log",
+        L"C:x.log", L"\\T\\orvek\\x.log", L"\\\\?\\C:\\T\\orvek\\x.log", L"\\\\srv\\T\\orvek\\x.log",
+        L"C:\\..\\..\\T\\orvek\\x.log", L"C:\\T\\orvek\\x.log:stream", L"C:\\T\\orvek\\x.log.",
+        L"C:\\T\\orvek\\x.log ", L"C:\\T\\orvek\\CON", L"C:\\T\\orvek\\com1.log", L"C:\\T\\orvek\\x*.log",
+        L""}) {
+    EXPECT_FALSE(IsFileDirectlyInFolder(path, kFolder)) << path;
+  }
+}
+
+}  // namespace
+}  // namespace orvek::log
