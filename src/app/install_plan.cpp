@@ -58,7 +58,8 @@ void SayRegistration(const InstallRequest& request, const std::wstring& dir) {
   const std::wstring link_name = std::wstring(sys::kShortcutName) + L".lnk";
   std::wstring desktop, programs;
   // Opened, never created: the plan changes nothing.
-  if (std::optional<sys::RegistryKey> folders = sys::RegistryKey::Open(HKEY_CURRENT_USER, sys::kShellFoldersKey)) {
+  if (std::optional<sys::RegistryKey> folders =
+          sys::RegistryKey::Open(HKEY_CURRENT_USER, sys::kShellFoldersKey, sys::RegistryAccess::kRead)) {
     try {
       desktop = folders->ReadString(L"Desktop");
       programs = folders->ReadString(L"Programs");

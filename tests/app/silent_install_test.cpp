@@ -190,14 +190,13 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
   fs::copy_file(installer, xp);
   const std::wstring xp_key = L"Software\\Wine\\AppDefaults\\orvek-xp-silent.exe";
   ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, xp_key.c_str(), L"Version", REG_SZ, L"winxp", 12), ERROR_SUCCESS);
-  // The stand-in version service retires a package whose version names its
-  // verdict "status0".
+  // The stand-in version service retires the package version v1.0.0-old.
   const fs::path retired = dir_.path() / L"retired.exe";
   fs::copy_file(installer, retired);
   {
     std::fstream out(retired, std::ios::binary | std::ios::in | std::ios::out);
     out.seekp(132);
-    out.write("status0\0\0\0\0", 11);
+    out.write("v1.0.0-old\0", 11);
   }
   const fs::path file = dir_.path() / L"a file";
   std::ofstream(file) << "x";
