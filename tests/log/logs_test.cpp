@@ -118,7 +118,7 @@ TEST_F(LogUnitTest, ExtraLogFileGetsTheSameRecordsAsTheLog) {
                                std::to_string(CurrentThreadId()) + " install failed, x\r\r\n";
   EXPECT_EQ(test::ReadBytes(dir.path() / "extra" / "run.log"), expected);
   EXPECT_EQ(test::ReadBytes(dir.path() / "new" / "deeper" / "run.log"), expected);
-  const std::string log = test::ReadBytes(dir.path() / "roll.log");
+  const std::string log = test::ReadBytes(LogDir() / "roll.log");
   EXPECT_EQ(log.substr(log.size() - expected.size()), expected);
 }
 
