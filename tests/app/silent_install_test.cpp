@@ -259,12 +259,24 @@ TEST_F(SilentInstallTest, TooLittleSpaceOnTheTargetDriveEndsWithItsCode) {
   EXPECT_FALSE(fs::exists(L"S:\\orvek"));
 }
 
-TEST_F(SilentInstallTest, LogSwitchGetsTheSameRecordsAsTheLog) {
+// The stand-in never answers for the version v1.0.0-slow: the run waits for
+// the check only as long as its time-outs let it, then installs.
+TEST_F(SilentInstallTest, LogSwitchGetsTheSameRecordsAndAHangingVersionServiceOnlyDelays) {
+  const fs::path installer = dir_.path() / L"slow.exe";
+  fs::copy_file(Installer(), installer);
+  {
+    std::fstream out(installer, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(132);
+    out.write("v1.0.0-slow", 11);
+  }
   const fs::path log_file = dir_.path() / L"deploy logs" / L"orvek.log";
+  const ULONGLONG start = ::GetTickCount64();
   const Outcome run =
-      Run(Installer(), L"/SILENT \"/LOG=" + log_file.wstring() + L"\" /DIR=\"" + Target().wstring() + L"\"");
+      Run(installer, L"/SILENT \"/LOG=" + log_file.wstring() + L"\" /DIR=\"" + Target().wstring() + L"\"");
+  EXPECT_LT(::GetTickCount64() - start, 20000u);
   ASSERT_EQ(run.code, 0u) << run.log;
   EXPECT_EQ(ReadAll(log_file), run.log);
+  EXPECT_LT(run.log.find("CheckVersion error, "), run.log.find("begin to install...")) << run.log;
   EXPECT_NE(run.log.find("install ok."), std::string::npos);
 }
 
