@@ -19,9 +19,12 @@ for preset in win32 win64; do
   # The product and the packing tool only; scripts/test.sh builds the rest.
   cmake --build --preset "$preset" -j2 --target orvek_setup host_tools
 done
+# The sample's client and check tool: a small program that notes how it was
+# started (the same sample the tests pack).
+cmake --build --preset win64 -j2 --target started_probe
 
 build=build/win64
-exe=$(scripts/make-sample-installer.sh "$build")
+exe=$(ORVEK_SAMPLE_PROGRAM=$build/tests/app/started_probe.exe scripts/make-sample-installer.sh "$build")
 prefix=$build/wineprefix
 user_dir="$prefix/drive_c/users/$(id -un)"
 log="$user_dir/Temp/orvek/teacher-install.log"

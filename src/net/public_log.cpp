@@ -4,6 +4,7 @@
 #include <exception>
 #include <thread>
 
+#include "log/failure_boundary.h"
 #include "log/logs.h"
 #include "log/os.h"
 #include "base/unicode.h"
@@ -18,13 +19,7 @@ namespace {
 constexpr DWORD kConnectTimeoutMs = 3000;
 constexpr DWORD kReadTimeoutMs = 5000;
 
-void LogFailure(const char* message) noexcept {
-  try {
-    log::LogError(L"PostData error, " + base::WideFromUtf8(message));
-  } catch (...) {
-    // Out of memory for the line: lost, as the log loses any record then.
-  }
-}
+constexpr std::wstring_view kFailureText = L"PostData error";
 
 // Milliseconds since 1970-01-01 UTC, rounded to the nearest one. The system
 // clock is UTC already, so no time-zone rule is involved.
@@ -43,38 +38,29 @@ std::string BuildUploadToken(std::string_view key, std::string_view id) {
 }
 
 std::wstring PostData(const std::wstring& url, const Json& document, DWORD connect_ms, DWORD read_ms) noexcept {
-  try {
+  std::wstring answer;
+  log::RunGuarded(kFailureText, [&] {
     const std::string body = GzipMember(WriteJson(document));
-    return THttpClient(connect_ms, read_ms).Post(url, body);
-  } catch (const std::exception& e) {
-    LogFailure(e.what());
-  } catch (...) {
-    LogFailure("unknown failure");
-  }
-  return {};
+    answer = THttpClient(connect_ms, read_ms).Post(url, body);
+  });
+  return answer;
 }
 
 void ReportEvent(const std::wstring& base_url, const TPublicLogEvent& event) noexcept {
-  try {
+  // A failure here comes from building the record or the token, before anything was sent.
+  log::RunGuarded(kFailureText, [&] {
     Json record = BuildEventRecord(event, FormatEventTime(log::LocalNow()));
     const std::string token = BuildUploadToken(kSigningKey, kPublicUserId) + std::string(kPublicUserId);
     PostData(base_url + L"/front/uploadfile", BuildUploadDocument(std::move(record), token), kConnectTimeoutMs,
              kReadTimeoutMs);
-  } catch (const std::exception& e) {
-    // Building the record or the token failed before anything was sent.
-    LogFailure(e.what());
-  } catch (...) {
-    LogFailure("unknown failure");
-  }
+  });
 }
 
 void addPublicLog(std::wstring base_url, TPublicLogEvent event) noexcept {
-  try {
+  log::RunGuarded(kFailureText, [&] {
     std::thread([base_url = std::move(base_url), event = std::move(event)] { ReportEvent(base_url, event); })
         .detach();
-  } catch (const std::exception& e) {
-    LogFailure(e.what());
-  }
+  });
 }
 
 }  // namespace orvek::net

@@ -97,7 +97,7 @@ TEST_F(MainWindowTest, ARetiredPackageShowsTheBoxEachTimeAndStaysOnTheFirstPage)
   W().FVersionValid->store(0);
   for (int press = 0; press < 2; ++press) {
     std::optional<std::wstring> text;
-    std::thread person([&] { text = AnswerMessageBox(::GetCurrentProcessId(), L"错误", IDOK, 10000); });
+    std::thread person([&] { text = AnswerMessageBox(::GetCurrentProcessId(), L"错误", IDOK, 30000); });
     W().btnInstallClick();  // modal until the person answers
     person.join();
     ASSERT_TRUE(text.has_value());

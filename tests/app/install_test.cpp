@@ -167,6 +167,14 @@ void SetPackageVersion(const fs::path& installer, const std::string& version) {
   patch.write(field.data(), 11);
 }
 
+// What a started sample program recorded (command line, a line break, its
+// working directory), once it has; empty when it was not started.
+std::wstring WaitForStart(const fs::path& record) {
+  WaitUntil([&] { return fs::exists(record) && fs::file_size(record) > 0; }, 10000);
+  const std::string bytes = ReadAll(record);
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
 void SaveScreenshot(HWND window, const wchar_t* name) {
   const fs::path shot = fs::path(WindowsPath(ORVEK_SCREENSHOT_DIR)) / name;
   fs::create_directories(shot.parent_path());
@@ -222,16 +230,17 @@ class InstallTest : public ::testing::Test {
   bool Visible(const wchar_t* name) { return ::IsWindowVisible(Control(name)) != FALSE; }
   void Press(const wchar_t* name) { PressControl(Control(name)); }
 
-  // Presses "安装完成" without starting the client and expects the end.
-  void Finish() {
-    Press(L"chkRunApp");
+  // Presses "安装完成", starting the client or not, and expects the end.
+  void Finish(bool run_client = false) {
+    if (!run_client) Press(L"chkRunApp");
     Press(L"btnFinished");
     EXPECT_EQ(child_.WaitForExit(20000), 0u);
   }
 
   // One whole installation from `installer`, after pressing the controls
   // named in `options`; returns its log.
-  std::string InstallWith(const fs::path& installer, std::initializer_list<const wchar_t*> options = {}) {
+  std::string InstallWith(const fs::path& installer, std::initializer_list<const wchar_t*> options = {},
+                          bool run_client = false) {
     LogTail log;
     if (!Start(installer)) return "no window";
     for (const wchar_t* option : options) Press(option);
@@ -239,7 +248,7 @@ class InstallTest : public ::testing::Test {
     const std::string outcome = WaitForOutcome(log);
     EXPECT_EQ(outcome, "ok");
     const std::string text = log.Appended();
-    Finish();
+    Finish(run_client);
     return text;
   }
 
@@ -280,7 +289,13 @@ TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
   }
   EXPECT_EQ(text.find("begin to uninstall oldversion"), std::string::npos) << "nothing to remove";
   SaveScreenshot(window_, L"install-finished.png");
+  // "环境检测" starts the tool with the client identifier, in the target folder.
+  ClickControl(Control(L"lblEnvCheck"));
+  const std::wstring tool = WaitForStart(target / L"orvekRunTimeCheck.exe.started");
+  EXPECT_NE(tool.find(L" -single orvek_runtime_check -auto -clientId "), std::wstring::npos) << tool;
+  EXPECT_EQ(tool.substr(tool.find(L'\n') + 1), target.wstring());
   Finish();
+  EXPECT_FALSE(fs::exists(target / L"orvekclient.exe.started")) << "the run box was cleared";
 
   // The version was asked for once, and the install event arrived.
   const auto requests = services.Requests();
@@ -301,6 +316,18 @@ TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
   EXPECT_EQ(base::WideFromUtf8(net::ReadAsText(*ext, "clientPathAvlspace")), free_space.substr(7));
 }
 
+TEST_F(InstallTest, WithoutTheCheckToolTheFinishedPageHidesItsLink) {
+  const fs::path installer = dir_.path() / L"orvek-setup-v6.15.1.exe";
+  fs::copy_file(WindowsPath(ORVEK_SAMPLE_WITHOUT_CHECK_TOOL), installer);
+  LogTail log;
+  ASSERT_NE(Start(installer), nullptr);
+  Press(L"btnInstall");
+  ASSERT_EQ(WaitForOutcome(log), "ok");
+  EXPECT_EQ(::GetWindow(Control(L"pnlBottom"), GW_CHILD), Control(L"pnlFinished"));
+  EXPECT_FALSE(Visible(L"lblEnvCheck"));
+  Finish();
+}
+
 TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   const fs::path target = DefaultTarget();
   InstallWith(Installer());
@@ -313,8 +340,13 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   std::ofstream(user_data / L"cache" / L"session.dat") << "session";
 
   // The installer's own entry is found as the earlier generation.
-  const std::string text = InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"chkClearData"});
+  const std::string text =
+      InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"chkClearData"}, /*run_client=*/true);
   EXPECT_FALSE(fs::exists(user_data)) << text;
+  // "安装完成" with the run box set started the client in the target folder.
+  const std::wstring started = WaitForStart(target / L"orvekclient.exe.started");
+  EXPECT_NE(started.find(L"orvekclient.exe"), std::wstring::npos);
+  EXPECT_EQ(started.substr(started.find(L'\n') + 1), target.wstring());
   EXPECT_NE(text.find("begin to uninstall oldversion " + target.string() + "\\"), std::string::npos) << text;
   EXPECT_NE(text.find("uninstall oldversion end"), std::string::npos);
   EXPECT_EQ(ReadAll(backup), ReadAll(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"app.cfg"));
@@ -365,11 +397,12 @@ TEST_F(InstallTest, ARetiredPackageRefusesToInstall) {
   for (int press = 0; press < 2; ++press) {
     PostMessageW(Control(L"btnInstall"), WM_KEYDOWN, VK_SPACE, 0);
     const HWND box = WaitForTopWindow(
-        child_.Pid(), [](HWND h) { return WindowClass(h) == L"#32770" && WindowText(h) == L"错误"; }, 10000);
+        child_.Pid(), [](HWND h) { return WindowClass(h) == L"#32770" && WindowText(h) == L"错误"; }, 30000);
     ASSERT_NE(box, nullptr);
     if (press == 0) SaveScreenshot(window_, L"page-retired.png");  // the box is over the window
     EXPECT_EQ(AnswerMessageBox(child_.Pid(), L"错误", IDOK, 5000), L"当前版本已停用，请从官网下载最新安装包！");
-    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000));
+    // Opening the download page takes Wine a moment before the next press.
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 10000));
   }
   EXPECT_TRUE(Visible(L"btnInstall"));
   EXPECT_TRUE(::IsWindowEnabled(Control(L"btnInstall")));

@@ -47,3 +47,12 @@ void PressControl(HWND control) {
 }
 
 }  // namespace orvek::test
+
+namespace orvek::test {
+
+void ClickControl(HWND control) {
+  ::SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  ::SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
+}  // namespace orvek::test
