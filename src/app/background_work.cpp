@@ -4,6 +4,8 @@
 #include <mutex>
 #include <thread>
 
+#include "log/failure_boundary.h"
+
 namespace orvek::app {
 namespace {
 
@@ -29,10 +31,7 @@ void StartBackgroundWork(std::function<void()> body) {
   }
   try {
     std::thread([body = std::move(body), &counter] {
-      try {
-        body();
-      } catch (...) {
-      }
+      orvek::log::RunGuarded(L"background work error", body);
       std::lock_guard<std::mutex> guard(counter.lock);
       if (--counter.running == 0) counter.idle.notify_all();
     }).detach();

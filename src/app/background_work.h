@@ -9,8 +9,9 @@
 
 namespace orvek::app {
 
-// Runs `body` on a detached thread of its own, counted until it returns.
-// `body` must not throw; a throw is swallowed so that the count stays right.
+// Runs `body` on a detached thread of its own, counted until it returns. A
+// failure that escapes `body` is logged ("background work error, ...") and
+// the thread still counts as ended. Throws when no thread can be started.
 void StartBackgroundWork(std::function<void()> body);
 
 // Blocks until no counted thread runs or `timeout` has passed; true when
