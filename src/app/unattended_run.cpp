@@ -189,7 +189,7 @@ ExitCode Run(const SetupSwitches& switches) {
   TInstallerFields fields;
   QuietFirstPage page(switches.target);
   try {
-    SetUpFirstPage(fields, page);
+    SetUpFirstPage(fields, page, switches.plan);
   } catch (const std::exception& e) {
     orvek::log::LogError(L"silent install, setup failed, " + orvek::base::WideFromUtf8(e.what()));
     return ExitCode::kInstallFailed;

@@ -369,6 +369,12 @@ TEST_F(SilentInstallTest, PlanListsBothGenerationsWithTheGuardsVerdictAndChanges
   const fs::path plan_log = dir_.path() / L"plan.log";
   const fs::path usual_log = fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log";
 
+  // What an ended run left in the temporary directory: an installation
+  // would clear it, a plan leaves it.
+  const fs::path leftover = fs::path(system::GetTempDirectory()) / L"orvek-5ca1ab1e";
+  fs::create_directories(leftover);
+  std::ofstream(leftover / L"orvekteacher-tmp.zip") << "payload";
+
   const auto before = Snapshot({usual_log, plan_log});
   const Outcome run = Run(installer, L"/PLAN /CLEARUSERDATA /LOG=" + plan_log.wstring());
   const auto after = Snapshot({usual_log, plan_log});
@@ -394,6 +400,7 @@ TEST_F(SilentInstallTest, PlanListsBothGenerationsWithTheGuardsVerdictAndChanges
 
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kKeyV50);
   fs::remove_all(L"C:\\plan test");
+  fs::remove_all(leftover);
 }
 
 }  // namespace
