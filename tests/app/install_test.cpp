@@ -510,9 +510,10 @@ TEST_F(InstallTest, ClosingTheWindowWhileTheWorkerRunsEndsTheProgramCleanly) {
   }
 }
 
-// A drive of 820 MiB (scripts mount it as S: when they can): filled to
-// leave 0.79 units, then emptied to leave 0.80.
-TEST_F(InstallTest, LittleSpaceOnTheTargetDriveOpensTheOptionsAndDisablesInstalling) {
+// A drive of 820 MiB (mounted as S: when the tests run as root): filled to
+// leave 0.79 units for the target, then for the temporary directory, then
+// emptied to leave 0.80.
+TEST_F(InstallTest, TooLittleSpaceOnTheTargetOrTheTemporaryDrive) {
   if (!fs::is_directory(L"S:\\")) GTEST_SKIP() << "no small drive S: (needs root to mount it)";
   const fs::path target = L"S:\\orvek\\orvekteacher";
   fs::create_directories(target);
@@ -544,6 +545,25 @@ TEST_F(InstallTest, LittleSpaceOnTheTargetDriveOpensTheOptionsAndDisablesInstall
   SaveScreenshot(window_, L"page-low-disk.png");
   ::PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
+
+  // The temporary directory on that drive: the warning, then the end,
+  // without the window.
+  {
+    fs::create_directories(L"S:\\temp");
+    wchar_t saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", L"S:\\temp");
+    child_ = ChildProcess::Start(Installer().wstring(), {});
+    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    ASSERT_NE(WaitForTopWindow(
+                  child_.Pid(), [](HWND h) { return WindowText(h) == L"警告"; }, 20000, child_.Handle()),
+              nullptr);
+    for (HWND top : VisibleTopWindows(child_.Pid())) EXPECT_NE(WindowClass(top), L"TfrmTeacherMain");
+    EXPECT_EQ(AnswerMessageBox(child_.Pid(), L"警告", IDOK, 20000), L"系统磁盘剩余空间不足，请清理磁盘空间！");
+    EXPECT_EQ(child_.WaitForExit(20000), 0u);
+    const std::string system_disk_log = ReadAll(L"S:\\temp\\orvek\\teacher-install.log");
+    EXPECT_EQ(system_disk_log.find("formsize"), std::string::npos) << "the set-up ended at the warning";
+  }
 
   fs::remove(fill);
   LogTail log2;
