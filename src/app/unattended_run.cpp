@@ -18,15 +18,9 @@
 #include "system/directories.h"
 #include "system/disk_space_math.h"
 #include "system/module_path.h"
-#include "system/mutex_probe.h"
-#include "system/process_killer.h"
 
 namespace orvek::app {
 namespace {
-
-constexpr const wchar_t* kClientMutex = L"#OrvekTeacher";
-// The install job's page for a target that cannot be created.
-constexpr const wchar_t* kBadDirectoryPage = L"无效的安装目录，请关闭当前程序，重新安装！";
 
 // The window's size at 96 DPI with the options closed, for the set-up's
 // "formsize" line: there is no window, so the design size stands in.
@@ -88,7 +82,7 @@ class QuietInstallView : public InstallView {
     } else if (page == tpInstalling && error) {
       outcome_ = ExitCode::kInstallerDamaged;  // the stored payload offset was refused
     } else if (page == tpInstallFailed) {
-      outcome_ = msg == kBadDirectoryPage ? ExitCode::kTargetDirectory : FailureCode();
+      outcome_ = msg == kBadDirectoryText ? ExitCode::kTargetDirectory : FailureCode();
     }
   }
   void SetProgressText(const std::wstring&) override {}
@@ -151,13 +145,11 @@ ExitCode Install(const SetupSwitches& switches, const TInstallerFields& fields, 
   }
   // As the install button does.
   orvek::log::LogInfo(L"begin to install...");
-  if (orvek::system::MutexExists(kClientMutex, true)) {
+  if (ClientRuns()) {
     orvek::log::LogError(L"Orvek教师客户端正在运行中...");
     return ExitCode::kClientRunning;
   }
-  for (const wchar_t* image : {L"orvekclient.exe", L"orvekteacher.exe", L"logHelper.exe"}) {
-    orvek::system::KillProcessByName(image);
-  }
+  EndClientProcesses();
   QuietInstallView view;
   RunInstallJob(MakeRequest(switches, fields, page), view);
   if (view.outcome() == ExitCode::kSuccess &&
@@ -172,7 +164,7 @@ ExitCode Plan(const SetupSwitches& switches, const TInstallerFields& fields, con
   facts.request = MakeRequest(switches, fields, page);
   facts.target_space_short = page.Refusal() == ExitCode::kDiskSpace;
   facts.verdict = WaitForVerdict(fields);
-  facts.client_running = orvek::system::MutexExists(kClientMutex, true);
+  facts.client_running = ClientRuns();
   return LogInstallPlan(facts);
 }
 
