@@ -73,9 +73,10 @@ class Parser {
       Fail(L"unexpected argument " + text);
       return true;
     }
-    const std::wstring name = base::AsciiLower(text.substr(1, text.find(L'=') - 1));
-    const bool has_value = text.find(L'=') != std::wstring::npos;
-    const std::wstring value = has_value ? text.substr(text.find(L'=') + 1) : std::wstring();
+    const std::size_t equals = text.find(L'=');
+    const bool has_value = equals != std::wstring::npos;
+    const std::wstring name = base::AsciiLower(text.substr(1, has_value ? equals - 1 : std::wstring::npos));
+    const std::wstring value = has_value ? text.substr(equals + 1) : std::wstring();
     if (!has_value && (name == L"s" || name == L"silent" || name == L"verysilent")) {
       switches_.silent = true;
     } else if (!has_value && name == L"plan") {
@@ -88,9 +89,8 @@ class Parser {
       switches_.clear_user_data = true;
     } else if (has_value && name == L"d") {
       // The rest of the raw line from after the first "=", blanks and all.
-      const std::size_t equals = line_.find(L'=', arg.offset);
-      SetTarget(text.substr(0, 2),
-                WithoutQuotes(TrimBlanksRight(line_.substr(equals + 1))));
+      const std::size_t raw_equals = line_.find(L'=', arg.offset);
+      SetTarget(text.substr(0, 2), WithoutQuotes(TrimBlanksRight(line_.substr(raw_equals + 1))));
       return false;
     } else if (has_value && name == L"dir") {
       SetTarget(text.substr(0, 4), value);
