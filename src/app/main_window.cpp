@@ -321,11 +321,9 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& star
     info.lParam = reinterpret_cast<LPARAM>(preselect.c_str());
   }
   std::optional<std::wstring> chosen;
-  if (PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&info)) {
-    wchar_t path[MAX_PATH] = {};
-    if (::SHGetPathFromIDListW(item, path)) chosen = path;
-    ::CoTaskMemFree(item);
-  }
+  const orvek::base::UniqueTaskMemory<ITEMIDLIST> item(::SHBrowseForFolderW(&info));
+  wchar_t path[MAX_PATH] = {};
+  if (item && ::SHGetPathFromIDListW(item.get(), path)) chosen = path;
   return chosen;
 }
 
