@@ -36,14 +36,14 @@ bool AnotherInstallerRuns() {
   return another;
 }
 
-void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view) {
+void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, bool dry_run) {
   if (AnotherInstallerRuns()) {
     view.EndApplication();
     return;
   }
   // Only the installer that holds the name may clear what ended runs left
   // behind: another running installer's folder would still be in use.
-  orvek::payload::RemoveStalePrivateTempFolders();
+  if (!dry_run) orvek::payload::RemoveStalePrivateTempFolders();
   fields.FDeviceInfo = ComputeDeviceInfo();
   fields.FMonitors = GetMonitorIds();
   fields.FVersionValid->store(-1);

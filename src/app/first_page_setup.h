@@ -51,8 +51,9 @@ class FirstPageView {
 
 // Runs the set-up in its order. A failure raised by a step ends it there and
 // reaches the caller (the window shows its message); what earlier steps set
-// stays.
-void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view);
+// stays. A dry run (/PLAN) changes nothing: it leaves what ended runs left in
+// the temporary directory.
+void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, bool dry_run = false);
 
 // True when another installer process holds the installer mutex. The first
 // call claims the name for this process until it ends; later calls in the same

@@ -9,11 +9,12 @@
 #include "base/unicode.h"
 #include "log/logs.h"
 #include "system/directories.h"
+#include "system/mutex_probe.h"
+#include "system/process_killer.h"
 
 namespace orvek::app {
 namespace {
 
-constexpr const wchar_t* kBadDirectory = L"无效的安装目录，请关闭当前程序，重新安装！";
 constexpr const wchar_t* kUninstalling = L"正在卸载旧版本...";
 
 // Creates `dir` with every missing parent; false when it is not a directory
@@ -31,7 +32,7 @@ bool CreateInstallDirectory(const std::wstring& dir) {
 void Install(const InstallRequest& request, InstallView& view) {
   const std::wstring dir = InstallDirectory(request.target_text);
   if (!CreateInstallDirectory(dir)) {
-    view.ShowPage(tpInstallFailed, kBadDirectory, true);
+    view.ShowPage(tpInstallFailed, kBadDirectoryText, true);
     orvek::log::LogError(L"mkdir install path error, " + dir);
     return;
   }
@@ -76,6 +77,14 @@ void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept {
   } catch (...) {
     orvek::log::LogError(L"install failed, unknown failure");
     view.ShowPage(tpInstallFailed, kInstallFailedText, true);
+  }
+}
+
+bool ClientRuns() { return orvek::system::MutexExists(L"#OrvekTeacher", true); }
+
+void EndClientProcesses() {
+  for (const wchar_t* image : {L"orvekclient.exe", L"orvekteacher.exe", L"logHelper.exe"}) {
+    orvek::system::KillProcessByName(image);
   }
 }
 

@@ -24,6 +24,7 @@ class InstallView {
 
 inline constexpr const wchar_t* kInstallingText = L"正在安装...";
 inline constexpr const wchar_t* kInstallFailedText = L"安装异常，请关闭当前程序重新安装！";
+inline constexpr const wchar_t* kBadDirectoryText = L"无效的安装目录，请关闭当前程序，重新安装！";
 inline constexpr const wchar_t* kEnvCheckTool = L"\\lib\\ia32\\win32\\runtime-check\\orvekRunTimeCheck.exe";
 
 // Runs one installation on the calling (worker) thread. Every outcome ends
@@ -31,5 +32,12 @@ inline constexpr const wchar_t* kEnvCheckTool = L"\\lib\\ia32\\win32\\runtime-ch
 // outside the payload stretch, too, ends on the failed page with
 // "install failed, " and its message.
 void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept;
+
+// The install button's last checks before a job, shared with an unattended
+// run: whether the client runs (its mutex "#OrvekTeacher" exists), and ending
+// its processes ("orvekclient.exe", "orvekteacher.exe", "logHelper.exe", in
+// this order; not waited for).
+bool ClientRuns();
+void EndClientProcesses();
 
 }  // namespace orvek::app

@@ -16,13 +16,10 @@
 #include "log/logs.h"
 #include "system/directories.h"
 #include "system/module_path.h"
-#include "system/mutex_probe.h"
-#include "system/process_killer.h"
 
 namespace orvek::app {
 namespace {
 
-constexpr const wchar_t* kClientMutex = L"#OrvekTeacher";
 constexpr const wchar_t* kClientRunning = L"检测到您正在运行Orvek教师客户端，请退出后点击重试！";
 constexpr const wchar_t* kClientExe = L"\\orvekclient.exe";
 constexpr const wchar_t* kEnvCheckParameters = L"-single orvek_runtime_check -auto -clientId ";
@@ -78,14 +75,12 @@ void TfrmTeacherMain::btnInstallClick() {
   orvek::log::LogInfo(L"begin to install...");
   ShowPage(tpInstalling, kInstallingText, false);
   SetOptionsExpanded(false);
-  if (orvek::system::MutexExists(kClientMutex, true)) {
+  if (ClientRuns()) {
     orvek::log::LogError(L"Orvek教师客户端正在运行中...");
     ShowPage(tpInstalling, kClientRunning, true);
     return;
   }
-  for (const wchar_t* image : {L"orvekclient.exe", L"orvekteacher.exe", L"logHelper.exe"}) {
-    orvek::system::KillProcessByName(image);
-  }
+  EndClientProcesses();
   StartInstallWorker();
 }
 

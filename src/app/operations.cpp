@@ -2,8 +2,8 @@
 #include "app/operations.h"
 
 #include <exception>
-#include <thread>
 
+#include "app/background_work.h"
 #include "base/unicode.h"
 #include "log/logs.h"
 #include "net/public_log.h"
@@ -11,12 +11,49 @@
 #include "net/version_check.h"
 #include "system/installation_registration.h"
 #include "system/machine_identity.h"
+#include "system/previous_installations.h"
 
 namespace orvek::app {
 
 std::wstring ComputeDeviceInfo() { return orvek::system::ComputeDeviceInfo(); }
 std::wstring GetMonitorIds() { return orvek::system::GetMonitorIds(); }
 std::wstring ComputeClientId() { return orvek::system::ComputeClientId(); }
+
+// Both services run on threads counted by StartBackgroundWork, which the
+// window never waits for and an unattended run does.
+void StartVersionCheck(const std::wstring& version, const VersionVerdict& verdict) {
+  // The thread keeps the verdict's cell alive itself, so an answer that comes
+  // after the window has gone writes into the cell, not into the window.
+  try {
+    StartBackgroundWork([version, verdict] {
+      orvek::net::RunVersionCheck(orvek::net::kVersionServiceUrl, version, *verdict);
+    });
+  } catch (const std::exception& e) {
+    // No thread for the check: the package stays allowed, as after a failed check.
+    orvek::log::LogError(L"CheckVersion error, " + orvek::base::WideFromUtf8(e.what()));
+  }
+}
+
+void addPublicLog(const InstallRequest& request, const std::wstring& page, const std::wstring& control,
+                  const std::wstring& event, const std::string& ext_data) {
+  orvek::net::TPublicLogEvent record;
+  record.page = page;
+  record.control = control;
+  record.event = event;
+  record.extData = orvek::base::WideFromUtf8(ext_data);
+  record.version = request.version;
+  record.clientId = request.client_id;
+  record.deviceInfo = request.device_info;
+  record.monitors = request.monitors;
+  try {
+    StartBackgroundWork([record = std::move(record)] {
+      orvek::net::ReportEvent(orvek::net::kEventServiceUrl, record);
+    });
+  } catch (const std::exception& e) {
+    // No thread for the report: it is lost, as a failed upload is.
+    orvek::log::LogError(L"PostData error, " + orvek::base::WideFromUtf8(e.what()));
+  }
+}
 
 PreviousInstallations FindPreviousInstallations() { return orvek::system::FindPreviousInstallations(); }
 
@@ -34,30 +71,5 @@ void RegisterInstallation(const std::wstring& dir, bool add_desktop, bool add_st
   orvek::system::RegisterInstallation({dir, add_desktop, add_start_menu});
 }
 
-void StartVersionCheck(const std::wstring& version, const VersionVerdict& verdict) {
-  // The thread keeps the verdict's cell alive itself, so an answer that comes
-  // after the window has gone writes into the cell, not into the window.
-  try {
-    std::thread([version, verdict] {
-      orvek::net::RunVersionCheck(orvek::net::kVersionServiceUrl, version, *verdict);
-    }).detach();
-  } catch (const std::exception& e) {
-    orvek::log::LogError(L"CheckVersion error, " + orvek::base::WideFromUtf8(e.what()));
-  }
-}
-
-void addPublicLog(const InstallRequest& request, const std::wstring& page, const std::wstring& control,
-                  const std::wstring& event, const std::string& ext_data) {
-  orvek::net::TPublicLogEvent report;
-  report.page = page;
-  report.control = control;
-  report.event = event;
-  report.extData = orvek::base::WideFromUtf8(ext_data);
-  report.version = request.version;
-  report.clientId = request.client_id;
-  report.deviceInfo = request.device_info;
-  report.monitors = request.monitors;
-  orvek::net::addPublicLog(orvek::net::kEventServiceUrl, std::move(report));
-}
-
 }  // namespace orvek::app
+
