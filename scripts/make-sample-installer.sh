@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Packs a sample installer from a built product and a small built-in sample
 # application, the way a release installer is packed. Prints its path.
+# ORVEK_SAMPLE_PROGRAM, when set, is a Windows program copied in as the
+# client and the environment-check tool (the tests use one that records how
+# it was started); otherwise both are small text files. With
+# ORVEK_SAMPLE_WITHOUT_CHECK_TOOL=1 the sample has no environment-check tool
+# and goes to BUILD_DIR/sample-without-check-tool instead of BUILD_DIR/sample.
 # usage: scripts/make-sample-installer.sh BUILD_DIR [VERSION]
 set -euo pipefail
 [[ $# -ge 1 ]] || { echo "usage: $0 BUILD_DIR [VERSION]" >&2; exit 2; }
@@ -12,14 +17,33 @@ exe=$build/src/app/orvek-setup.exe
 pack=$build/host-tools/tools/pack/orvek-pack
 [[ -x $pack ]] || pack=build/host/tools/pack/orvek-pack
 out=$build/sample
+[[ ${ORVEK_SAMPLE_WITHOUT_CHECK_TOOL:-0} == 1 ]] && out=$build/sample-without-check-tool
 mkdir -p "$out"
 
-# A small application tree: nested folders, a Chinese name, a read-only file.
+# A small application tree: nested folders, a Chinese name, a read-only file,
+# the client's configuration (saved when an earlier installation is removed)
+# and the updater (removed when the installer's path says "noupdate").
 app=$out/app
 rm -rf "$app" && mkdir -p "$app/bin" "$app/res/lang" "$app/lib/ia32/win32/runtime-check"
-printf 'MZ sample client\n' >"$app/orvekclient.exe"
-printf 'MZ sample environment check\n' >"$app/lib/ia32/win32/runtime-check/orvekRunTimeCheck.exe"
+if [[ ${ORVEK_SAMPLE_WITHOUT_CHECK_TOOL:-0} == 1 ]]; then
+  rm -r "$app/lib/ia32/win32/runtime-check"
+fi
+if [[ -n ${ORVEK_SAMPLE_PROGRAM:-} ]]; then
+  cp "$ORVEK_SAMPLE_PROGRAM" "$app/orvekclient.exe"
+else
+  printf 'MZ sample client\n' >"$app/orvekclient.exe"
+fi
+check_tool=$app/lib/ia32/win32/runtime-check
+if [[ -d $check_tool ]]; then
+  if [[ -n ${ORVEK_SAMPLE_PROGRAM:-} ]]; then
+    cp "$ORVEK_SAMPLE_PROGRAM" "$check_tool/orvekRunTimeCheck.exe"
+  else
+    printf 'MZ sample environment check\n' >"$check_tool/orvekRunTimeCheck.exe"
+  fi
+fi
 printf '[client]\nserver=127.0.0.1\n' >"$app/bin/config.ini"
+printf 'classroom=3-2\nteacher=sample\n' >"$app/app.cfg"
+printf 'MZ sample updater\n' >"$app/update.exe"
 printf '中文资源\n' >"$app/res/lang/zh-CN.txt"
 printf '教师客户端说明\n' >"$app/res/说明.txt"
 head -c 262144 /dev/zero | tr '\0' 'x' >"$app/res/data.bin"

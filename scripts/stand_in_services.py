@@ -2,8 +2,10 @@
 """Stand-in for the maker's version service and event service, on loopback.
 
 usage:
-  stand_in_services.py serve --port PORT [--verdict NAME] [--record FILE] [--full-port PORT]
-  stand_in_services.py start --port PORT --pid-file FILE [--verdict NAME] [--record FILE]
+  stand_in_services.py serve --port PORT [--verdict NAME] [--version-verdict VERSION=NAME]...
+                             [--record FILE] [--full-port PORT]
+  stand_in_services.py start --port PORT --pid-file FILE [--verdict NAME]
+                             [--version-verdict VERSION=NAME]... [--record FILE]
                              [--full-port PORT] [--log FILE]
   stand_in_services.py stop --pid-file FILE
 
@@ -18,8 +20,10 @@ A path may begin with /verdict/NAME to choose the answer for that request
 only, and may carry more segments before /front/ (tests put a tag there to
 find their own requests in the record), e.g.
   http://127.0.0.1:18391/verdict/status0/tag/t1/front/appversion/info?...
-Without one, --verdict applies (default status1 for the version service, ok
-for the event service).
+Without one, a --version-verdict for the request's versionName applies (so a
+packed installer, whose service address is fixed, can be given its answer),
+else --verdict (default status1 for the version service, ok for the event
+service).
 
 Verdicts:
   status0 status1 status17 status-true status-false status-abc status-null
@@ -110,6 +114,7 @@ def token_valid(token):
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     default_verdicts = {}
+    version_verdicts = {}
     record_file = None
 
     def log_message(self, fmt, *args):
@@ -165,6 +170,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.record(full_path, query, body, service)
         if service is None:
             return self.answer(404, b"<html>not found</html>", "text/html")
+        if service == "version" and not verdict:
+            name = urllib.parse.parse_qs(query).get("versionName", [""])[0]
+            verdict = self.version_verdicts.get(name)
         self.serve_verdict(verdict or self.default_verdicts[service], path)
 
     def answer(self, status, body, content_type="application/json;charset=UTF-8", sized=True):
@@ -248,6 +256,7 @@ def open_full_port(port):
 def serve(args):
     Handler.record_file = args.record
     Handler.default_verdicts = {"version": args.verdict or "status1", "event": args.verdict or "ok"}
+    Handler.version_verdicts = dict(rule.split("=", 1) for rule in args.version_verdict or [])
     try:
         server = Server(("127.0.0.1", args.port), Handler)
         keep = open_full_port(args.full_port) if args.full_port else None
@@ -281,6 +290,8 @@ def start(args):
         value = getattr(args, name)
         if value:
             command += ["--" + name.replace("_", "-"), str(value)]
+    for rule in args.version_verdict or []:
+        command += ["--version-verdict", rule]
     log_path = args.log or args.pid_file + ".log"
     with open(log_path, "w") as log:
         # Detached from the caller's pipes, so ctest does not wait for it.
@@ -323,6 +334,7 @@ def main():
     parser.add_argument("mode", choices=["serve", "start", "stop"])
     parser.add_argument("--port", type=int)
     parser.add_argument("--verdict")
+    parser.add_argument("--version-verdict", action="append", metavar="VERSION=NAME")
     parser.add_argument("--record")
     parser.add_argument("--full-port", type=int)
     parser.add_argument("--pid-file")

@@ -5,6 +5,8 @@
 #include "app/data_module.h"
 #include "app/dpi_awareness.h"
 #include "app/main_window.h"
+#include "app/setup_switches.h"
+#include "app/unattended_run.h"
 #include "app/windows_version.h"
 #include "base/unicode.h"
 #include "log/logs.h"
@@ -27,8 +29,9 @@ int RunMessageLoop(HWND main_window) {
   return 0;
 }
 
-int RunInstaller() {
+int RunInstaller(const orvek::app::SetupSwitches& switches) {
   using namespace orvek::app;
+  if (switches.Unattended()) return static_cast<int>(RunUnattended(switches));
   if (HasCommandLineSwitch(L"dpi")) EnableDpiAwareness();
 
   if (!PassesVersionGate(GetWindowsVersion())) {
@@ -41,6 +44,8 @@ int RunInstaller() {
   // exist before the window binds its controls to it.
   DM = new TDM();
   auto* main_window = new TfrmTeacherMain();
+  // A second installer, or a full system disk: end without showing anything.
+  if (main_window->EndRequested()) return 0;
   main_window->Show();
   return RunMessageLoop(main_window->Handle());
 }
@@ -53,13 +58,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   orvek::system::RestrictDllSearchPath();
   orvek::log::ConfigureLog();
   int code = 0;
+  // Without any of its switches the program behaves as it always has; an
+  // unknown argument then goes unnoticed, as before.
+  const orvek::app::SetupSwitches switches = orvek::app::ParseSetupSwitches(::GetCommandLineW());
   try {
-    code = RunInstaller();
+    code = RunInstaller(switches);
   } catch (const std::exception& e) {
     // The message goes into the line itself: a stack-trace-only record
     // would not say what failed.
     orvek::log::LogError(L"startup failed, " + orvek::base::WideFromUtf8(e.what()));
-    code = 1;
+    code = switches.Unattended() ? static_cast<int>(orvek::app::ExitCode::kInstallFailed) : 1;
   }
   orvek::log::CloseLog();
   return code;

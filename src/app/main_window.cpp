@@ -2,21 +2,21 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <stdexcept>
 
 #include "app/dpi_awareness.h"
+#include "app/install_rules.h"
 #include "app/skin_strings.h"
+#include "base/com_apartment.h"
 #include "base/unicode.h"
 #include "base/unique_handle.h"
 #include "log/failure_boundary.h"
 #include "log/logs.h"
-#include "payload/installer_file.h"
-#include "payload/private_temp_folder.h"
+#include "system/directories.h"
 #include "system/disk_space.h"
-#include "system/module_path.h"
-#include "system/mutex_probe.h"
 #include "system/system_library.h"
 
 namespace orvek::app {
@@ -31,7 +31,6 @@ using orvek::skin::TextAlign;
 // The maker's web site; pages below it are joined to this.
 
 constexpr const wchar_t* kLabelFont = L"Microsoft YaHei UI";
-constexpr const wchar_t* kInstallerMutex = L"#OrvekTeacherInstall";
 const auto kTextGrey = MakeColour(0x33, 0x33, 0x33);
 const auto kErrorRed = MakeColour(0xFF, 0x56, 0x56);
 const auto kLinkBlue = MakeColour(0x69, 0x94, 0xFF);
@@ -295,48 +294,92 @@ void TfrmTeacherMain::CreateFinishedPage() {
 
 namespace {
 
-// The program folder the 32-bit product installs below: on 64-bit Windows a
-// 32-bit process's PROGRAMFILES is the x86 folder, so the 64-bit twin asks
-// for that one explicitly.
-std::wstring DefaultInstallDirectory() {
-  wchar_t folder[MAX_PATH] = {};
-  DWORD n = ::GetEnvironmentVariableW(L"ProgramFiles(x86)", folder, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) n = ::GetEnvironmentVariableW(L"PROGRAMFILES", folder, MAX_PATH);
-  if (n >= MAX_PATH) n = 0;
-  return std::wstring(folder, n) + L"\\orvek\\orvekteacher";
+TfrmTeacherMain::FolderChooser& FolderChooserForTesting() {
+  static TfrmTeacherMain::FolderChooser chooser;
+  return chooser;
 }
 
-std::wstring FreeSpaceText(double gb) {
-  wchar_t text[64];
-  std::swprintf(text, 64, L"%.2f", gb);
-  return text;
+// Preselects the start folder once the browser is up.
+int CALLBACK BrowseCallback(HWND browser, UINT msg, LPARAM, LPARAM data) {
+  if (msg == BFFM_INITIALIZED && data) ::SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, data);
+  return 0;
+}
+
+// The shell's folder browser, modal to `owner`: file-system folders only, no
+// button for a new folder. nullopt when cancelled or when the choice has no
+// file-system path.
+std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& start) {
+  // The new dialog style hosts OLE controls: the thread must be in an apartment.
+  const orvek::base::ScopedCoInitialize com;
+  std::wstring preselect = start;
+  BROWSEINFOW info{};
+  info.hwndOwner = owner;
+  info.lpszTitle = L"请选择安装路径";
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+  if (!start.empty() && orvek::system::DirectoryExists(start)) {
+    info.lpfn = &BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(preselect.c_str());
+  }
+  std::optional<std::wstring> chosen;
+  const orvek::base::UniqueTaskMemory<ITEMIDLIST> item(::SHBrowseForFolderW(&info));
+  wchar_t path[MAX_PATH] = {};
+  if (item && ::SHGetPathFromIDListW(item.get(), path)) chosen = path;
+  return chosen;
+}
+
+wchar_t UserDecimalSeparator() {
+  wchar_t separator[8] = {};
+  return ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1 ? separator[0] : L'.';
 }
 
 }  // namespace
 
+void TfrmTeacherMain::SetFolderChooserForTesting(FolderChooser chooser) {
+  FolderChooserForTesting() = std::move(chooser);
+}
+
 void TfrmTeacherMain::FormCreate() {
-  // Claims "#OrvekTeacherInstall" until the process ends. Only the one
-  // installer that holds it may clear what earlier runs left behind: another
-  // running installer's folder is still in use.
-  if (!orvek::system::MutexExists(kInstallerMutex, false)) orvek::payload::RemoveStalePrivateTempFolders();
-  edtInstallDir->SetText(DefaultInstallDirectory());
   try {
-    FVersion = orvek::payload::PackageVersionText(
-        orvek::payload::ReadPackageVersion(orvek::system::GetModulePath()));
+    SetUpFirstPage(*this, *this);
   } catch (const std::exception& e) {
-    // As a failure in a creation handler: said in a box, the window still comes up.
-    ::MessageBoxW(hwnd_, orvek::base::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR);
+    // A failed step ends the set-up there; the window still comes up with
+    // what the earlier steps set.
+    ::MessageBoxW(hwnd_, orvek::base::WideFromUtf8(e.what()).c_str(), kCaption, MB_ICONERROR | MB_OK);
   }
-  lblVersion->SetText(L"版本：" + FVersion);
-  lblInfo->SetText(L"磁盘剩余空间：" +
-                   FreeSpaceText(orvek::system::GetDiskFreeGB(edtInstallDir->Text())) + L"GB");
-  // The options-panel height follows the width the window really got, so a
-  // DPI-scaled window keeps the design proportions.
-  FExpandHeight = static_cast<int>(Width() * 460 / 520.0);
+}
+
+std::wstring TfrmTeacherMain::TargetText() const { return edtInstallDir->Text(); }
+
+void TfrmTeacherMain::SetTargetText(const std::wstring& text) { edtInstallDir->SetText(text); }
+
+void TfrmTeacherMain::SetVersionCaption(const std::wstring& version) {
+  lblVersion->SetText(L"版本：" + version);
+}
+
+bool TfrmTeacherMain::ShowTargetSpace(double gigabytes) {
+  if (HasTooLittleSpace(gigabytes)) {
+    lblErrorInfo->SetText(L"该磁盘剩余空间不足，请重新选择安装路径！");
+    lblErrorInfo->SetVisible(true);
+    lblInfo->SetVisible(false);
+    btnInstall->SetEnabled(false);
+    return false;
+  }
+  btnInstall->SetEnabled(true);
+  lblErrorInfo->SetVisible(false);
+  lblInfo->SetVisible(true);
+  lblInfo->SetText(FreeSpaceText(gigabytes, UserDecimalSeparator()));
+  return true;
+}
+
+void TfrmTeacherMain::CloseOptions() {
   // The stored look says "btnExpand" while the panel is open; clear it so
   // that closing really closes.
   btnExpandAndPickup->SetSkinItem(L"");
   SetOptionsExpanded(false);
+}
+
+void TfrmTeacherMain::WarnSystemDiskShort() {
+  ::MessageBoxW(hwnd_, L"系统磁盘剩余空间不足，请清理磁盘空间！", L"警告", MB_ICONWARNING | MB_OK);
 }
 
 void TfrmTeacherMain::Show() {
@@ -455,7 +498,16 @@ bool TfrmTeacherMain::SyncSetProgressText(const std::wstring& text) {
   return handoff_->Run([this, text] { lblProgress->SetText(text); });
 }
 
-void TfrmTeacherMain::btnFolderClick() {}
+void TfrmTeacherMain::btnFolderClick() {
+  const std::wstring start = FolderBrowserStart(edtInstallDir->Text());
+  const FolderChooser& chooser = FolderChooserForTesting();
+  const std::optional<std::wstring> chosen = chooser ? chooser(hwnd_, start) : BrowseForFolder(hwnd_, start);
+  if (chosen) {
+    edtInstallDir->SetText(TargetBelowFolder(*chosen));
+    ShowTargetSpace(orvek::system::GetDiskFreeGB(edtInstallDir->Text()));
+  }
+  ::SetFocus(btnFolder->Handle());
+}
 
 void TfrmTeacherMain::btnExpandAndPickupClick() {
   SetOptionsExpanded(btnExpandAndPickup->SkinItemName() == L"btnExpand");

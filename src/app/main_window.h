@@ -9,16 +9,19 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/first_page_setup.h"
 #include "app/install_page.h"
+#include "app/install_request.h"
 #include "app/ui_handoff.h"
 #include "skin/skin_control.h"
 
 namespace orvek::app {
 
-class TfrmTeacherMain {
+class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
  public:
   static constexpr const wchar_t* kClassName = L"TfrmTeacherMain";
   static constexpr const wchar_t* kCaption = L"Orvek教师客户端";
@@ -40,11 +43,21 @@ class TfrmTeacherMain {
 
   HWND Handle() const { return hwnd_; }
 
+  // True when the creation handler asked the program to end (another
+  // installer runs, or the system disk is full): the window is not shown.
+  bool EndRequested() const { return end_requested_; }
+
+  // The folder browser of btnFolderClick: the chosen folder, or nullopt when
+  // the user cancelled. Tests replace it; nullptr restores the shell's.
+  using FolderChooser = std::function<std::optional<std::wstring>(HWND owner, const std::wstring& start)>;
+  static void SetFolderChooserForTesting(FolderChooser chooser);
+
   // Centres the window on the screen, shows it and runs FormShow.
   void Show();
 
-  // Worker threads: run the operation on the UI thread and return after it
-  // has run; false (nothing done) when the window is gone.
+  // Any thread, while this object exists: run the operation on the UI thread
+  // and return after it has run; false (nothing done) once the window has
+  // been destroyed. The install worker holds Handoff() instead of the window.
   bool SyncShowPages(TInstallPage page, const std::wstring& msg, bool error);
   bool SyncSetProgressText(const std::wstring& text);
   // Worker threads: queues ShowProgress without waiting for the UI thread;
@@ -69,15 +82,6 @@ class TfrmTeacherMain {
   void pnlLicenseClick();
   void lblEnvCheckClick();
 
-  // Fields shared with the set-up and the install workflow.
-  std::wstring FVersion;
-  int FVersionValid = -1;
-  std::wstring FUninstallV49, FUninstallV50;
-  HKEY FRootKeyV50 = nullptr;
-  std::wstring FClientId;
-  std::wstring FDeviceInfo, FMonitors;
-  int FExpandHeight = 0;
-
   // The controls, named as in the window's description.
   using Control = std::unique_ptr<orvek::skin::SkinControl>;
   Control pnlClient, pnlTop, img1, lblProduct, lblVersion, btnMinimize, btnRollUp;
@@ -92,9 +96,23 @@ class TfrmTeacherMain {
   friend class TfrmTeacherMainTestPeer;
 
   void ShowPage(TInstallPage page, const std::wstring& msg, bool error);
-  // The body of the install worker thread.
-  void InstallWorker();
   void SetOptionsExpanded(bool expand);
+  // What the worker needs, taken from the controls and fields now.
+  InstallRequest MakeInstallRequest() const;
+  // Starts InstallWorker on a thread of its own with a request taken now.
+  void StartInstallWorker();
+
+  // FirstPageView
+  int WindowWidth() const override { return Width(); }
+  int WindowHeight() const override;
+  std::wstring TargetText() const override;
+  void SetTargetText(const std::wstring& text) override;
+  void SetVersionCaption(const std::wstring& version) override;
+  bool ShowTargetSpace(double gigabytes) override;
+  void OpenOptions() override { SetOptionsExpanded(true); }
+  void CloseOptions() override;
+  void WarnSystemDiskShort() override;
+  void EndApplication() override { end_requested_ = true; }
 
   void CreateControls();
   void CreateTop();
@@ -103,7 +121,6 @@ class TfrmTeacherMain {
   void CreateFinishedPage();
   void SetHeight(int height);
   int Width() const;
-  int WindowHeight() const;
   void ToggleRollUp();
   void AddHint(HWND control, std::wstring_view text);
 
@@ -114,6 +131,7 @@ class TfrmTeacherMain {
   std::shared_ptr<UiHandoff> handoff_;
   HWND hints_ = nullptr;     // tooltip window, owned by (and destroyed with) hwnd_
   int rolled_up_from_ = 0;  // height before a roll-up, 0 when not rolled up
+  bool end_requested_ = false;
   std::function<void()> install_worker_hook_;
 };
 

@@ -1,9 +1,22 @@
-// Keeping COM usable on the calling thread for one operation (Windows only).
+// Keeping COM usable on the calling thread for one operation, and owning the
+// memory COM hands out (Windows only).
 #pragma once
 
 #include <objbase.h>
 
+#include "base/unique_handle.h"
+
 namespace orvek::base {
+
+namespace detail {
+inline void FreeTaskMemory(void* memory) noexcept { ::CoTaskMemFree(memory); }
+}  // namespace detail
+
+// Memory a COM or shell function allocated for the caller with
+// CoTaskMemAlloc: item ID lists of the folder browser, strings of
+// IShellLink and the like.
+template <typename T>
+using UniqueTaskMemory = UniqueAny<T*, detail::FreeTaskMemory, static_cast<T*>(nullptr)>;
 
 // Enters a COM apartment of the given model when the thread has none, and
 // leaves it again at the end of the scope only in that case. A thread that is

@@ -17,7 +17,7 @@ std::wstring BuiltInConfiguration(std::wstring_view temp_dir, std::wstring_view 
       L"log4delphi.appender.fileAppender.Append=true",
       L"log4delphi.appender.fileAppender.layout=TPatternLayout",
       // The final blank is trimmed away when the text is read.
-      L"log4delphi.appender.fileAppender.layout.Pattern=%d{yyyy-mm-dd hh:nn:ss:zzz} [%5p] %m%n ",
+      L"log4delphi.appender.fileAppender.layout.Pattern=" + std::wstring(kBuiltInPattern) + L" ",
   };
   std::wstring text;
   for (const std::wstring& line : lines) {

@@ -6,6 +6,9 @@
 
 namespace orvek::log {
 
+// The layout of the log file's records.
+inline constexpr std::wstring_view kBuiltInPattern = L"%d{yyyy-mm-dd hh:nn:ss:zzz} [%5p] %m%n";
+
 // The nine lines of the built-in configuration joined by CR LF, with no line
 // end after the last. `temp_dir` is the temporary directory as the system
 // reports it, with its final separator; the file name that follows begins

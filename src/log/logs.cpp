@@ -7,10 +7,12 @@
 #include "base/unicode.h"
 #include "log/builtin_configuration.h"
 #include "log/failure_boundary.h"
+#include "log/file_appender.h"
 #include "log/internal_log.h"
 #include "log/log_folder.h"
 #include "log/logger.h"
 #include "log/os.h"
+#include "log/pattern_layout.h"
 #include "log/property_configurator.h"
 
 namespace orvek::log {
@@ -36,6 +38,28 @@ Facility& TheFacility() {
 }
 
 std::atomic<LocalTime (*)()> g_clock{nullptr};
+
+// Formats with the layout of another appender, so that an extra log file
+// holds the very lines the configured log file gets, whatever
+// "log.properties" says. Holding the appender keeps its layout alive.
+class TBorrowedLayout : public TLayout {
+ public:
+  explicit TBorrowedLayout(AppenderRef owner) : owner_(std::move(owner)) {}
+  std::wstring Format(const TLoggingEvent& event) const override {
+    return owner_->GetLayout()->Format(event);
+  }
+  bool IgnoresException() const override { return owner_->GetLayout()->IgnoresException(); }
+
+ private:
+  AppenderRef owner_;
+};
+
+std::unique_ptr<TLayout> LayoutOfTheLog(const TLogger& root) {
+  for (const AppenderRef& appender : root.GetAppenders()) {
+    if (appender->GetLayout() != nullptr) return std::make_unique<TBorrowedLayout>(appender);
+  }
+  return std::make_unique<TPatternLayout>(kBuiltInPattern);
+}
 
 void Write(const TLevel& level, std::wstring_view text) noexcept {
   try {
@@ -85,6 +109,26 @@ void CloseLog() noexcept {
     facility.registry.FreeInstances();
     facility.trace.Close();
   } catch (...) {
+  }
+}
+
+std::wstring AddLogFile(const std::wstring& path) noexcept {
+  try {
+    Facility& facility = TheFacility();
+    std::lock_guard<std::mutex> guard(facility.lock);
+    if (!facility.open) return L"the log is not configured";
+    TLogger& root = facility.registry.GetInstance();
+    auto appender = std::make_shared<TFileAppender>(SystemPlatform(), facility.trace);
+    appender->SetName(L"extraFileAppender");
+    appender->SetLayout(LayoutOfTheLog(root));
+    appender->SetAppend(false);
+    appender->SetFile(path);
+    root.AddAppender(std::move(appender));
+    return {};
+  } catch (const std::exception& e) {
+    return base::WideFromUtf8(e.what());
+  } catch (...) {
+    return L"out of memory";
   }
 }
 

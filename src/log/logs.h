@@ -27,6 +27,13 @@ void ConfigureLog() noexcept;
 // dropped. ConfigureLog may run again after it.
 void CloseLog() noexcept;
 
+// Adds `path` as one more log file (an unattended run's /LOG=): from now on
+// every record also goes there, as the very same line the log file gets. The
+// file is created empty, replacing one that exists, with missing folders.
+// Returns the failure's text, or empty on success; fails when the log is not
+// configured. The file stays open until CloseLog.
+std::wstring AddLogFile(const std::wstring& path) noexcept;
+
 void LogError(std::wstring_view text) noexcept;
 void LogWarn(std::wstring_view text) noexcept;
 void LogInfo(std::wstring_view text) noexcept;

@@ -43,7 +43,8 @@ class PropVariant {
 void CheckResult(HRESULT result, const char* what) {
   if (result == S_OK) return;
   const std::string step = std::string("the archive could not be ") + what;
-  if (result == S_FALSE) throw SevenZipError(step + ": wrong password or damaged archive");
+  // S_FALSE: the library read the file and found nothing it can take.
+  if (result == S_FALSE) throw ArchiveDamagedError(step + ": wrong password or damaged archive");
   throw SevenZipError(step + ", " + base::SystemMessageUtf8(static_cast<std::uint32_t>(result)));
 }
 
@@ -285,7 +286,9 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
   const std::uint32_t count = ReadItemCount();
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::wstring item = ReadItemPath(i);
-    if (!IsSafeItemPath(item)) throw SevenZipError("unsafe item path " + base::Utf8FromWide(ReadableItemPath(item)));
+    if (!IsSafeItemPath(item)) {
+      throw ArchiveDamagedError("unsafe item path " + base::Utf8FromWide(ReadableItemPath(item)));
+    }
   }
 
   FExtractPath = directory;
@@ -293,6 +296,7 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
   {
     std::lock_guard<std::mutex> lock(FFailureLock);
     FCallbackFailure.clear();
+    FCallbackFailureDamaged = false;
   }
   HRESULT result = E_FAIL;
   try {
@@ -310,17 +314,24 @@ void T7zInArchive::ExtractAllBelow(const std::wstring& directory) {
 
 void T7zInArchive::ThrowCallbackFailure() {
   std::string failure;
+  bool damaged = false;
   {
     std::lock_guard<std::mutex> lock(FFailureLock);
     failure.swap(FCallbackFailure);
+    damaged = std::exchange(FCallbackFailureDamaged, false);
   }
-  if (!failure.empty()) throw SevenZipError(failure);
+  if (failure.empty()) return;
+  if (damaged) throw ArchiveDamagedError(failure);
+  throw SevenZipError(failure);
 }
 
-HRESULT T7zInArchive::Fail(std::string message) noexcept {
+HRESULT T7zInArchive::Fail(std::string message, bool damaged) noexcept {
   try {
     std::lock_guard<std::mutex> lock(FFailureLock);
-    if (FCallbackFailure.empty()) FCallbackFailure = std::move(message);
+    if (FCallbackFailure.empty()) {
+      FCallbackFailure = std::move(message);
+      FCallbackFailureDamaged = damaged;
+    }
   } catch (...) {
   }
   return E_ABORT;
@@ -390,7 +401,9 @@ HRESULT T7zInArchive::GetStream(UINT32 index, ISequentialOutStream** stream, INT
     const std::wstring item = ReadItemPath(index);
     // Checked again here: the list was checked before Extract, but this is
     // the last moment before a path reaches CreateFileW.
-    if (!IsSafeItemPath(item)) return Fail("unsafe item path " + base::Utf8FromWide(ReadableItemPath(item)));
+    if (!IsSafeItemPath(item)) {
+      return Fail("unsafe item path " + base::Utf8FromWide(ReadableItemPath(item)), true);
+    }
     // Kept for skipped items too: after a damaged block the library skips the
     // rest of it, and the failure must still name an item.
     FCurrentFile = FExtractPath + item;
@@ -460,9 +473,9 @@ HRESULT T7zInArchive::SetOperationResult(INT32 result) {
     ::DeleteFileW(file.c_str());
   }
   try {
-    return Fail("item " + base::Utf8FromWide(file) + " failed, " + ResultName(result));
+    return Fail("item " + base::Utf8FromWide(file) + " failed, " + ResultName(result), true);
   } catch (...) {
-    return Fail("item failed");
+    return Fail("item failed", true);
   }
 }
 

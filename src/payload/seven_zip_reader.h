@@ -38,6 +38,16 @@ class SevenZipError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The archive itself cannot be read: the library does not take it as an
+// archive (truncated, not 7z), an item fails its data or CRC check or its
+// password, or an item's path is unsafe. The installer file is damaged, as
+// opposed to the machine failing (a full disk, a locked file).
+class ArchiveDamagedError : public SevenZipError {
+ public:
+  using SevenZipError::SevenZipError;
+};
+
+
 // Progress notice: `total` true for the library's announcement of the whole
 // amount, false for a completed amount; `value` counts unpacked bytes over the
 // whole extraction. Answer 0 to go on. May run on a thread of the library.
@@ -204,7 +214,8 @@ class T7zInArchive final : public T7zArchive,
   PROPVARIANT ItemProperty(std::uint32_t index, PROPID prop);
   HRESULT CreateItemFile(std::uint32_t index, sevenzip::ISequentialOutStream** stream);
   // Keeps the first failure seen inside a callback; answers E_ABORT.
-  HRESULT Fail(std::string message) noexcept;
+  // `damaged`: the archive is at fault (ArchiveDamagedError when rethrown).
+  HRESULT Fail(std::string message, bool damaged = false) noexcept;
   void ThrowCallbackFailure();
 
   base::ComPtr<sevenzip::IInArchive> FInArchive;
@@ -224,6 +235,7 @@ class T7zInArchive final : public T7zArchive,
 
   std::mutex FFailureLock;
   std::string FCallbackFailure;
+  bool FCallbackFailureDamaged = false;
 };
 
 #pragma GCC diagnostic pop

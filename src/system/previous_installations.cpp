@@ -90,12 +90,19 @@ bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_k
   }
 }
 
-void RemoveInstallationV49(const std::wstring& location) {
+void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying) {
   log::LogInfo(L"begin to uninstall oldversion " + location);
   try {
     BackUpConfiguration(location);
   } catch (const std::exception& e) {
     log::LogWarn(L"backup of app.cfg failed, " + base::WideFromUtf8(e.what()));
+  }
+  if (before_emptying) {
+    try {
+      before_emptying();
+    } catch (const std::exception& e) {
+      log::LogWarn(L"removal progress not shown, " + base::WideFromUtf8(e.what()));
+    }
   }
   DelDir(location, nullptr, false, false);
   // A location without a drive would name the current drive's root instead.

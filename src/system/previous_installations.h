@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "system/installation_registration.h"
@@ -51,8 +52,11 @@ bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_k
 
 // Backs up "app.cfg" to "<temp>\orvekteacher.cfg", empties `location` (kept
 // itself) and deletes the shortcut at the root of its drive. Logs its begin
-// and end. Install worker thread; never throws.
-void RemoveInstallationV49(const std::wstring& location);
+// and end. `before_emptying`, when given, runs between the backup and the
+// emptying (the window shows its removal text then); a failure it raises is
+// logged and the removal goes on. Install worker thread; never throws.
+void RemoveInstallationV49(const std::wstring& location,
+                           const std::function<void()>& before_emptying = nullptr);
 
 // Empties `location` and deletes the v5.0 keys below `root_key_v50`, the
 // latter whatever the emptying did. Install worker thread; never throws.

@@ -34,8 +34,25 @@ HWND FindControl(HWND top, const std::wstring& name) {
 
 std::wstring ControlSkinItem(HWND control) { return AtomProperty(control, L"OrvekSkin"); }
 
+std::wstring ControlText(HWND control) {
+  const HWND edit = ::FindWindowExW(control, nullptr, L"Edit", nullptr);
+  const HWND source = edit ? edit : control;
+  wchar_t text[1024] = {};
+  ::SendMessageW(source, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
 void PressControl(HWND control) {
   ::SendMessageW(control, WM_KEYDOWN, VK_SPACE, 0);
+}
+
+}  // namespace orvek::test
+
+namespace orvek::test {
+
+void ClickControl(HWND control) {
+  ::SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  ::SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
 }
 
 }  // namespace orvek::test

@@ -14,6 +14,13 @@ HWND FindControl(HWND top, const std::wstring& name);
 // The control's current skin item name ("" when it has none).
 std::wstring ControlSkinItem(HWND control);
 
+// The control's text; for an edit box, the text of the edit inside it.
+std::wstring ControlText(HWND control);
+
+// Clicks the control with the left mouse button (labels used as links),
+// and waits until its window has handled it.
+void ClickControl(HWND control);
+
 // Presses the control as the Space key does, and waits until its window
 // has handled it.
 void PressControl(HWND control);

@@ -100,6 +100,38 @@ TEST_F(LogUnitTest, BuiltInConfigurationWritesTheRecordsOfEachOperation) {
                 Record("ERROR", "PostData error\r\n") + Record(" INFO", ""));
 }
 
+// An unattended run's /LOG=: the same lines as the configured log, from the
+// moment it is added, whatever layout "log.properties" chose.
+TEST_F(LogUnitTest, ExtraLogFileGetsTheSameRecordsAsTheLog) {
+  WriteRollingProperties("10MB", 1);
+  fs::create_directories(dir.path() / "extra");
+  test::WriteBytes(dir.path() / "extra" / "run.log", "left from an earlier run\r\n");
+  ConfigureLog();
+  LogInfo(L"before");
+  EXPECT_EQ(AddLogFile((dir.path() / "extra" / "run.log").wstring()), L"");
+  EXPECT_EQ(AddLogFile((dir.path() / "new" / "deeper" / "run.log").wstring()), L"");
+  LogInfo(L"silent install, \u4e2d");
+  LogError(L"install failed, x");
+  CloseLog();
+  const std::string expected = "[ INFO] threadid:" + std::to_string(CurrentThreadId()) +
+                               " silent install, \xE4\xB8\xAD\r\r\n[ERROR] threadid:" +
+                               std::to_string(CurrentThreadId()) + " install failed, x\r\r\n";
+  EXPECT_EQ(test::ReadBytes(dir.path() / "extra" / "run.log"), expected);
+  EXPECT_EQ(test::ReadBytes(dir.path() / "new" / "deeper" / "run.log"), expected);
+  const std::string log = test::ReadBytes(LogDir() / "roll.log");
+  EXPECT_EQ(log.substr(log.size() - expected.size()), expected);
+}
+
+TEST_F(LogUnitTest, ExtraLogFileThatCannotBeCreatedSaysWhy) {
+  EXPECT_NE(AddLogFile(dir.file(L"x.log")), L"");  // no log configured yet
+  ConfigureLog();
+  test::WriteBytes(dir.path() / "a-file", "");
+  EXPECT_NE(AddLogFile((dir.path() / "a-file" / "x.log").wstring()), L"");
+  LogInfo(L"still logging");
+  CloseLog();
+  EXPECT_NE(test::ReadBytes(BuiltInLog()).find("still logging"), std::string::npos);
+}
+
 TEST_F(LogUnitTest, CallsBeforeConfigurationAreDropped) {
   LogError(L"too early");
   ConfigureLog();

@@ -94,17 +94,17 @@ class RegisterInstallationTest : public ::testing::Test {
     // whenever it makes a link object, so both point into the tree.
     for (const wchar_t* key : {kShellFoldersKey, kUserShellFoldersKey}) {
       folders_.push_back(*RegistryKey::Create(HKEY_CURRENT_USER, key));
-      old_.push_back({folders_.back().ReadString(L"Desktop"), folders_.back().ReadString(L"Programs")});
+      for (const wchar_t* name : {L"Desktop", L"Programs"}) old_.push_back(Save(folders_.back().get(), name));
       folders_.back().WriteString(L"Desktop", desktop_);
       folders_.back().WriteString(L"Programs", programs_);
     }
     ClearEntry();
   }
   ~RegisterInstallationTest() override {
-    for (std::size_t i = 0; i < folders_.size(); ++i) {
-      folders_[i].WriteString(L"Desktop", old_[i].first);
-      folders_[i].WriteString(L"Programs", old_[i].second);
-    }
+    // As they were, type included: "User Shell Folders" holds REG_EXPAND_SZ
+    // values, and a plain string there would leave "%USERPROFILE%\Desktop"
+    // unexpanded for every later test in the prefix.
+    for (std::size_t i = 0; i < old_.size(); ++i) Restore(folders_[i / 2].get(), old_[i]);
     ClearEntry();
   }
   static constexpr wchar_t kUserShellFoldersKey[] =
@@ -163,7 +163,29 @@ class RegisterInstallationTest : public ::testing::Test {
  private:
   static inline test::TestTree* drive_tree_ = nullptr;
   static inline test::ScopedDrive* drive_ = nullptr;
-  std::vector<std::pair<std::wstring, std::wstring>> old_;
+  struct SavedValue {
+    std::wstring name;
+    DWORD type = REG_NONE;  // REG_NONE: the value did not exist
+    std::vector<BYTE> data;
+  };
+  static SavedValue Save(HKEY key, const wchar_t* name) {
+    SavedValue saved{name, REG_NONE, std::vector<BYTE>(4096)};
+    DWORD size = static_cast<DWORD>(saved.data.size());
+    if (::RegQueryValueExW(key, name, nullptr, &saved.type, saved.data.data(), &size) != ERROR_SUCCESS) {
+      saved.type = REG_NONE;
+    }
+    saved.data.resize(saved.type == REG_NONE ? 0 : size);
+    return saved;
+  }
+  static void Restore(HKEY key, const SavedValue& saved) {
+    if (saved.type == REG_NONE) {
+      ::RegDeleteValueW(key, saved.name.c_str());
+    } else {
+      ::RegSetValueExW(key, saved.name.c_str(), 0, saved.type, saved.data.data(),
+                       static_cast<DWORD>(saved.data.size()));
+    }
+  }
+  std::vector<SavedValue> old_;
 };
 
 TEST_F(RegisterInstallationTest, OptionsOffRemoveOldShortcutsButKeepTheDriveOneAndTheEntry) {

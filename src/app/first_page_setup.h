@@ -1,0 +1,63 @@
+// What the installer does between the creation of its window and the press
+// of the install button: one installer at a time, the machine's description,
+// earlier installations, the proposed target and its free space, the package
+// version, the client identifier and the version check. Runs on the UI
+// thread from the window's creation handler.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/operations.h"
+
+namespace orvek::app {
+
+// The window's fields shared between the set-up, the install workflow and
+// the services. The version verdict is shared with the version check thread
+// so that a late answer never writes into a window that is gone.
+struct TInstallerFields {
+  std::wstring FVersion;
+  VersionVerdict FVersionValid = std::make_shared<std::atomic<std::int32_t>>(-1);
+  std::wstring FUninstallV49, FUninstallV50;
+  HKEY FRootKeyV50 = nullptr;
+  std::wstring FClientId;
+  std::wstring FDeviceInfo, FMonitors;
+  int FExpandHeight = 0;
+};
+
+// The first page as the set-up sees it.
+class FirstPageView {
+ public:
+  virtual ~FirstPageView() = default;
+  virtual int WindowWidth() const = 0;
+  virtual int WindowHeight() const = 0;
+  virtual std::wstring TargetText() const = 0;
+  virtual void SetTargetText(const std::wstring& text) = 0;
+  virtual void SetVersionCaption(const std::wstring& version) = 0;
+  // The free space of the target drive: the red warning with the install
+  // button disabled, or the free-space text with it enabled. True when the
+  // space is enough.
+  virtual bool ShowTargetSpace(double gigabytes) = 0;
+  virtual void OpenOptions() = 0;
+  // Closes the options panel even while the button's stored look still
+  // says it is closed.
+  virtual void CloseOptions() = 0;
+  // The warning box about the system disk; returns when it is closed.
+  virtual void WarnSystemDiskShort() = 0;
+  // The program ends without showing the window.
+  virtual void EndApplication() = 0;
+};
+
+// Runs the set-up in its order. A failure raised by a step ends it there and
+// reaches the caller (the window shows its message); what earlier steps set
+// stays. A dry run (/PLAN) changes nothing: it leaves what ended runs left in
+// the temporary directory.
+void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, bool dry_run = false);
+
+// True when another installer process holds the installer mutex. The first
+// call claims the name for this process until it ends; later calls in the same
+// process give the first answer (one process is one installer).
+bool AnotherInstallerRuns();
+
+}  // namespace orvek::app

@@ -1,0 +1,44 @@
+// The install worker's body: from creating the target directory to the
+// event report, over the values of one request. It reaches the window only
+// through an InstallView.
+#pragma once
+
+#include <string>
+
+#include "app/install_page.h"
+#include "app/install_request.h"
+
+namespace orvek::app {
+
+// What the job asks of the window. Each call returns once the UI thread has
+// done it, except ShowProgress, which may return before and is done before
+// any later call; when the window is gone the call does nothing and the job
+// runs on to its end without a screen.
+class InstallView {
+ public:
+  virtual ~InstallView() = default;
+  virtual void ShowPage(TInstallPage page, const std::wstring& msg, bool error) = 0;
+  virtual void SetProgressText(const std::wstring& text) = 0;
+  virtual void ShowProgress(int percent) = 0;
+  virtual void SetEnvCheckVisible(bool visible) = 0;
+};
+
+inline constexpr const wchar_t* kInstallingText = L"正在安装...";
+inline constexpr const wchar_t* kInstallFailedText = L"安装异常，请关闭当前程序重新安装！";
+inline constexpr const wchar_t* kBadDirectoryText = L"无效的安装目录，请关闭当前程序，重新安装！";
+inline constexpr const wchar_t* kEnvCheckTool = L"\\lib\\ia32\\win32\\runtime-check\\orvekRunTimeCheck.exe";
+
+// Runs one installation on the calling (worker) thread. Every outcome ends
+// on a page of the view and in the log; nothing escapes it: a failure
+// outside the payload stretch, too, ends on the failed page with
+// "install failed, " and its message.
+void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept;
+
+// The install button's last checks before a job, shared with an unattended
+// run: whether the client runs (its mutex "#OrvekTeacher" exists), and ending
+// its processes ("orvekclient.exe", "orvekteacher.exe", "logHelper.exe", in
+// this order; not waited for).
+bool ClientRuns();
+void EndClientProcesses();
+
+}  // namespace orvek::app

@@ -1,0 +1,121 @@
+#include "app/install_plan.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "app/install_rules.h"
+#include "log/logs.h"
+#include "system/directories.h"
+#include "system/directory_removal.h"
+#include "system/installation_registration.h"
+#include "system/previous_installations.h"
+#include "system/registry.h"
+#include "system/removal_rules.h"
+
+namespace orvek::app {
+namespace {
+
+void Say(const std::wstring& text) { orvek::log::LogInfo(L"plan, " + text); }
+
+std::wstring RootName(HKEY root) {
+  return root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER" : L"HKEY_LOCAL_MACHINE";
+}
+
+// What the removal guard would answer for `location`, as one phrase.
+std::wstring GuardVerdict(const std::wstring& location) {
+  const orvek::system::RemovalCheck check = orvek::system::CheckRemovalLocation(location);
+  if (check.accepted()) return L"removal accepted, would empty " + check.final_path;
+  return L"removal refused, " + check.refusal;
+}
+
+void SayGeneration(const wchar_t* name, HKEY root, const std::wstring& key, const std::wstring& location) {
+  const std::wstring entry = std::wstring(name) + L" " + RootName(root) + L"\\" + key;
+  if (location.empty()) return Say(entry + L", not found");
+  Say(entry + L", location " + location + L", " + GuardVerdict(location));
+}
+
+void SayEarlierGenerations(const InstallRequest& request) {
+  namespace sys = orvek::system;
+  SayGeneration(L"v4.9", HKEY_CURRENT_USER, sys::kUninstallKeyV49, request.uninstall_v49);
+  SayGeneration(L"v5.0", request.root_key_v50, sys::kUninstallKeyV50, request.uninstall_v50);
+  if (!request.uninstall_v50.empty()) {
+    const std::wstring root = RootName(request.root_key_v50) + L"\\";
+    Say(L"v5.0 registry keys would be deleted, " + root + sys::kUninstallParentV50 + L"\\" +
+        sys::kProductKeyV50 + L", " + root + L"Software\\" + sys::kProductKeyV50);
+  }
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  wchar_t value[MAX_PATH * 2] = {};
+  const DWORD n = ::GetEnvironmentVariableW(name, value, static_cast<DWORD>(std::size(value)));
+  return n > 0 && n < std::size(value) ? std::wstring(value, n) : std::wstring();
+}
+
+void SayRegistration(const InstallRequest& request, const std::wstring& dir) {
+  namespace sys = orvek::system;
+  const std::wstring link_name = std::wstring(sys::kShortcutName) + L".lnk";
+  std::wstring desktop, programs;
+  // Opened, never created: the plan changes nothing.
+  if (std::optional<sys::RegistryKey> folders =
+          sys::RegistryKey::Open(HKEY_CURRENT_USER, sys::kShellFoldersKey, sys::RegistryAccess::kRead)) {
+    try {
+      desktop = folders->ReadString(L"Desktop");
+      programs = folders->ReadString(L"Programs");
+    } catch (const std::exception&) {
+      // Reported below as an unknown folder, as the registration would skip it.
+    }
+  }
+  if (request.add_desktop) {
+    Say(desktop.empty() ? L"desktop folder unknown, no desktop shortcut"
+                        : L"shortcut " + desktop + L"\\" + link_name);
+  }
+  if (const std::wstring drive = sys::DrivePart(dir + L"\\uninstall.exe"); !drive.empty()) {
+    Say(L"shortcut " + drive + L"\\" + link_name);
+  }
+  if (request.add_start_menu) {
+    if (programs.empty()) {
+      Say(L"programs folder unknown, no start-menu shortcuts");
+    } else {
+      Say(L"shortcut " + programs + L"\\Orvek\\" + link_name);
+      Say(L"shortcut " + programs + L"\\Orvek\\卸载" + link_name);
+    }
+  }
+  Say(L"uninstall entry HKEY_CURRENT_USER\\" + std::wstring(sys::kRegistrationKey) +
+      L", UninstallString " + dir + L"\\uninstall.exe, DisplayName " + sys::kShortcutName +
+      L", DisplayIcon " + dir + L"\\orvekclient.exe, Publisher Orvek教育科技股份有限公司, UrlInfoAbout " +
+      sys::kPublisherUrl);
+}
+
+std::wstring VerdictText(std::int32_t verdict) {
+  if (verdict == 0) return L"retired, the installation would be refused";
+  if (verdict == -1) return L"no answer, allowed";
+  return L"allowed (" + std::to_wstring(verdict) + L")";
+}
+
+}  // namespace
+
+ExitCode LogInstallPlan(const PlanFacts& facts) {
+  const InstallRequest& request = facts.request;
+  const std::wstring dir = InstallDirectory(request.target_text);
+  Say(L"target directory " + dir +
+      (orvek::system::DirectoryExists(dir) ? L", exists" : L", would be created"));
+  Say(L"free space " + FreeSpaceValue(request.free_space_label) +
+      (facts.target_space_short ? L", too little, the installation would be refused" : L""));
+  SayEarlierGenerations(request);
+  if (request.clear_data) {
+    const std::wstring user_data = EnvironmentValue(L"APPDATA") + L"\\orvekclient\\";
+    Say(L"user data " + user_data + L", " + GuardVerdict(user_data));
+  }
+  Say(L"version " + request.version + L", " + VerdictText(facts.verdict));
+  if (facts.client_running) Say(L"client running, the installation would stop until it is closed");
+  SayRegistration(request, dir);
+
+  if (facts.target_space_short) return ExitCode::kDiskSpace;
+  if (facts.verdict == 0) return ExitCode::kPackageRetired;
+  if (facts.client_running) return ExitCode::kClientRunning;
+  return ExitCode::kSuccess;
+}
+
+}  // namespace orvek::app

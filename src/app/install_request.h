@@ -1,0 +1,32 @@
+// Everything an installation needs, taken on the UI thread when the install
+// button is pressed, so the worker never reads a control or a window field.
+// The first page is hidden and the window's fields are final while a worker
+// runs, so the values cannot go stale.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "payload/payload_extraction.h"
+
+namespace orvek::app {
+
+struct InstallRequest {
+  // edtInstallDir as shown: the worker trims it (InstallDirectory); the
+  // event's "clientPath" carries it unchanged.
+  std::wstring target_text;
+  bool add_desktop = true;      // chkAddDesktop
+  bool add_start_menu = true;   // chkAddStartMenu
+  bool clear_data = false;      // chkClearData
+  std::wstring free_space_label;  // lblInfo, as measured before the installation
+
+  std::wstring uninstall_v49, uninstall_v50;  // FUninstallV49, FUninstallV50
+  HKEY root_key_v50 = HKEY_LOCAL_MACHINE;     // FRootKeyV50
+  std::wstring version, client_id, device_info, monitors;
+
+  // The running installer file and where the archive library resource is.
+  orvek::payload::PayloadSource payload;
+};
+
+}  // namespace orvek::app

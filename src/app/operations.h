@@ -1,0 +1,53 @@
+// The operations of the other subsystems that the installer shell calls, in
+// one place, so the window, the first-page set-up and the install job name
+// them the way the system's description does.
+//
+// Threads: the identity and discovery calls run on the UI thread during the
+// set-up; the removal, clearing and registration calls on the install
+// worker; StartVersionCheck and addPublicLog start threads of their own and
+// return at once. None of these threads touches the window: they get plain
+// values and, for the version verdict, a shared cell.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/install_request.h"
+#include "system/previous_installations.h"
+
+namespace orvek::app {
+
+// FVersionValid: -1 until the version service answers, 0 when it retired the
+// package. Shared with the version check thread, which may outlive the window.
+using VersionVerdict = std::shared_ptr<std::atomic<std::int32_t>>;
+
+std::wstring ComputeDeviceInfo();
+std::wstring GetMonitorIds();
+std::wstring ComputeClientId();
+
+using orvek::system::PreviousInstallations;
+PreviousInstallations FindPreviousInstallations();
+
+// `before_emptying` runs after the old configuration has been saved and
+// before the location is emptied (the worker shows its progress text then).
+void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying);
+void RemoveInstallationV50(const std::wstring& location, HKEY root);
+void ClearUserData();
+// Shortcuts and the uninstall entry for `dir`; never throws.
+void RegisterInstallation(const std::wstring& dir, bool add_desktop, bool add_start_menu);
+
+// Asks the version service about `version` on a thread of its own and stores
+// the answer in `verdict`.
+void StartVersionCheck(const std::wstring& version, const VersionVerdict& verdict);
+
+// Posts one event report on a thread of its own with the identity carried by
+// `request`; returns at once, never fails its caller.
+void addPublicLog(const InstallRequest& request, const std::wstring& page, const std::wstring& control,
+                  const std::wstring& event, const std::string& ext_data);
+
+}  // namespace orvek::app
