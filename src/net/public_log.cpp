@@ -1,11 +1,8 @@
 #include "net/public_log.h"
 
 #include <cstdint>
-#include <exception>
-#include <thread>
 
 #include "log/failure_boundary.h"
-#include "log/logs.h"
 #include "log/os.h"
 #include "base/unicode.h"
 #include "net/gzip_member.h"
@@ -53,13 +50,6 @@ void ReportEvent(const std::wstring& base_url, const TPublicLogEvent& event) noe
     const std::string token = BuildUploadToken(kSigningKey, kPublicUserId) + std::string(kPublicUserId);
     PostData(base_url + L"/front/uploadfile", BuildUploadDocument(std::move(record), token), kConnectTimeoutMs,
              kReadTimeoutMs);
-  });
-}
-
-void addPublicLog(std::wstring base_url, TPublicLogEvent event) noexcept {
-  log::RunGuarded(kFailureText, [&] {
-    std::thread([base_url = std::move(base_url), event = std::move(event)] { ReportEvent(base_url, event); })
-        .detach();
   });
 }
 

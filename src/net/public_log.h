@@ -13,15 +13,11 @@
 
 namespace orvek::net {
 
-// Starts one report on a thread of its own and returns at once; the thread
-// is never waited for and may outlive the window. The report builds the
-// record from `event` (copied: the thread shares nothing with the caller),
+// Sends one report on the calling thread (the installer runs it as
+// background work, app/background_work.h): builds the record from `event`,
 // posts it to `base_url` + "/front/uploadfile" and logs a failure as
 // "PostData error, <message>". `base_url` is kEventServiceUrl in the product
 // (net/service_config.h). Never throws.
-void addPublicLog(std::wstring base_url, TPublicLogEvent event) noexcept;
-
-// The report's body, run on the calling thread (tests). Never throws.
 void ReportEvent(const std::wstring& base_url, const TPublicLogEvent& event) noexcept;
 
 // Sends `document` as compact JSON, UTF-8, one gzip member, by POST over

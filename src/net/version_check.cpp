@@ -1,10 +1,6 @@
 #include "net/version_check.h"
 
-#include <exception>
-#include <thread>
-
 #include "log/failure_boundary.h"
-#include "log/logs.h"
 #include "base/unicode.h"
 #include "net/http_client.h"
 #include "net/version_check_rules.h"
@@ -24,16 +20,6 @@ void RunVersionCheck(const std::wstring& base_url, const std::wstring& version,
   log::RunGuarded(kFailureText, [&] {
     const std::wstring body = THttpClient(kConnectTimeoutMs, kReadTimeoutMs).Get(VersionCheckUrl(base_url, version));
     if (const auto status = VersionVerdict(base::Utf8FromWide(body))) verdict.store(*status);
-  });
-}
-
-void CheckVersion(std::wstring base_url, std::wstring version, std::atomic<std::int32_t>& verdict) noexcept {
-  log::RunGuarded(kFailureText, [&] {
-    std::thread(
-        [base_url = std::move(base_url), version = std::move(version), &verdict] {
-          RunVersionCheck(base_url, version, verdict);
-        })
-        .detach();
   });
 }
 

@@ -9,16 +9,12 @@
 
 namespace orvek::net {
 
-// Starts the check on a thread of its own and returns at once; the thread is
-// never waited for. `verdict` (the window's FVersionValid, -1 before) gets
-// one store of the service's verdict, or none when the answer carries none
-// or the check fails; a failure is logged as "CheckVersion error, <message>".
-// `verdict` must outlive the thread: the window lives until the process ends.
-// `base_url` is kVersionServiceUrl in the product (net/service_config.h).
-// Never throws.
-void CheckVersion(std::wstring base_url, std::wstring version, std::atomic<std::int32_t>& verdict) noexcept;
-
-// The thread's body, run on the calling thread (tests). Never throws.
+// Runs the check on the calling thread (the installer runs it as background
+// work, app/background_work.h). `verdict` (the window's FVersionValid, -1
+// before) gets one store of the service's verdict, or none when the answer
+// carries none or the check fails; a failure is logged as
+// "CheckVersion error, <message>". `base_url` is kVersionServiceUrl in the
+// product (net/service_config.h). Never throws.
 void RunVersionCheck(const std::wstring& base_url, const std::wstring& version,
                      std::atomic<std::int32_t>& verdict) noexcept;
 

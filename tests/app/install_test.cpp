@@ -20,6 +20,7 @@
 #include "base/unicode.h"
 #include "net/json_value.h"
 #include "support/child_process.h"
+#include "support/drive_fill.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
@@ -519,18 +520,7 @@ TEST_F(InstallTest, TooLittleSpaceOnTheTargetOrTheTemporaryDrive) {
   fs::create_directories(target);
   SetRegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", target.wstring() + L"\\uninstall.exe");
   const fs::path fill = L"S:\\fill.bin";
-  {
-    ULARGE_INTEGER free{};
-    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"S:\\", &free, nullptr, nullptr));
-    const std::uint64_t keep = static_cast<std::uint64_t>(0.79 * 1073741824.0);
-    std::ofstream out(fill, std::ios::binary);
-    const std::string block(1 << 20, 'x');
-    for (std::uint64_t left = free.QuadPart - keep; left > 0;) {
-      const std::uint64_t n = std::min<std::uint64_t>(left, block.size());
-      out.write(block.data(), static_cast<std::streamsize>(n));
-      left -= n;
-    }
-  }
+  ASSERT_NO_FATAL_FAILURE(FillDriveLeaving(fill, static_cast<std::uint64_t>(0.79 * 1073741824.0)));
   LogTail log;
   ASSERT_NE(Start(Installer()), nullptr);
   EXPECT_EQ(Text(L"edtInstallDir"), target.wstring());

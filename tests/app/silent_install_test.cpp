@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/drive_fill.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
@@ -238,18 +239,7 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
 TEST_F(SilentInstallTest, TooLittleSpaceOnTheTargetDriveEndsWithItsCode) {
   if (!fs::is_directory(L"S:\\")) GTEST_SKIP() << "no small drive S: (needs root to mount it)";
   const fs::path fill = L"S:\\fill.bin";
-  {
-    ULARGE_INTEGER free{};
-    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"S:\\", &free, nullptr, nullptr));
-    const std::uint64_t keep = static_cast<std::uint64_t>(0.79 * 1073741824.0);
-    std::ofstream out(fill, std::ios::binary);
-    const std::string block(1 << 20, 'x');
-    for (std::uint64_t left = free.QuadPart - keep; left > 0;) {
-      const std::uint64_t n = std::min<std::uint64_t>(left, block.size());
-      out.write(block.data(), static_cast<std::streamsize>(n));
-      left -= n;
-    }
-  }
+  ASSERT_NO_FATAL_FAILURE(FillDriveLeaving(fill, static_cast<std::uint64_t>(0.79 * 1073741824.0)));
   const Outcome run = Run(Installer(), L"/S /D=S:\\orvek\\client");
   fs::remove(fill);
   EXPECT_EQ(run.code, 4602u) << run.log;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/unicode.h"
 #include "base/unique_handle.h"
 #include "system/temp_directory.h"
 
@@ -44,6 +45,18 @@ std::string LogTail::Appended() const {
   ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
   bytes.resize(read);
   return bytes;
+}
+
+bool Has(const std::string& log, std::wstring_view text) {
+  return log.find(base::Utf8FromWide(text)) != std::string::npos;
+}
+
+bool HasLine(const std::string& log, std::wstring_view line) {
+  const std::string text = base::Utf8FromWide(line);
+  const std::size_t at = log.find(text);
+  return at != std::string::npos &&
+         (at + text.size() == log.size() || log[at + text.size()] == '\r' ||
+          log[at + text.size()] == '\n');
 }
 
 }  // namespace orvek::test

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace orvek::test {
 
@@ -16,5 +17,11 @@ class LogTail {
  private:
   std::uint64_t start_ = 0;
 };
+
+// Whether `log` (UTF-8) holds `text`.
+bool Has(const std::string& log, std::wstring_view text);
+
+// Whether the first place `log` holds `line` ends a record.
+bool HasLine(const std::string& log, std::wstring_view line);
 
 }  // namespace orvek::test

@@ -14,21 +14,10 @@ namespace orvek::system {
 namespace {
 
 using test::Exists;
+using test::Has;
+using test::HasLine;
 using test::ReadText;
 using test::WriteText;
-
-bool Has(const std::string& log, const std::wstring& text) {
-  return log.find(base::Utf8FromWide(text)) != std::string::npos;
-}
-
-// `line` is the end of a record.
-bool HasLine(const std::string& log, const std::wstring& line) {
-  const std::string text = base::Utf8FromWide(line);
-  const std::size_t at = log.find(text);
-  return at != std::string::npos &&
-         (at + text.size() == log.size() || log[at + text.size()] == '\r' ||
-          log[at + text.size()] == '\n');
-}
 
 bool IsEmptyDirectory(const std::wstring& dir) {
   std::vector<std::wstring> entries;

@@ -17,12 +17,9 @@ namespace orvek::system {
 namespace {
 
 using test::Exists;
+using test::Has;
 using test::ReadText;
 using test::WriteText;
-
-bool Has(const std::string& log, const std::wstring& text) {
-  return log.find(base::Utf8FromWide(text)) != std::string::npos;
-}
 
 // Raw access in an explicit view, to see where the installer's writes land.
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
