@@ -21,4 +21,8 @@ bool DirectoryExists(const std::wstring& path);
 // True for an existing file that is not a directory.
 bool FileExists(const std::wstring& path);
 
+// True when `path` itself is a link (a reparse point: junction, symbolic
+// link, mount point), whatever it points at.
+bool IsLink(const std::wstring& path);
+
 }  // namespace orvek::system

@@ -15,8 +15,11 @@
 #include "base/com_ptr.h"
 #include "system/directories.h"
 #include "base/os_error.h"
+#include "system/registration_removal.h"
 #include "system/registry.h"
 #include "system/removal_rules.h"
+#include "system/shortcut_folders.h"
+#include "system/tree_size.h"
 
 namespace orvek::system {
 namespace {
@@ -49,42 +52,12 @@ void DeleteIfPresent(const std::wstring& file) {
   if (FileExists(file)) ::DeleteFileW(file.c_str());
 }
 
-// The user's shell folder `name`, or empty (with one line saying the
-// shortcuts `skipped` are skipped). Any program of the user can change the
-// value while the shortcuts are written with administrator rights: only an
-// absolute value (a drive path, or a share path for redirected folders, as
-// schools use) is used, with "." and ".." resolved, never one taken relative
-// to the current directory (the folder the installer was started from) and
-// never a device path. A value that is not text ends the shortcut work (the failure line
-// of RegisterInstallation); a key that cannot be opened reads as empty.
-std::wstring ShellFolder(const std::optional<RegistryKey>& folders, const std::wstring& name,
-                         const std::wstring& skipped) {
-  const std::wstring value =
-      folders ? folders->ReadString(name, NonStringValue::kThrow) : std::wstring();
-  if (value.empty()) {
-    // Joined as it is, it would put the shortcut at the current drive's root.
-    log::LogWarn(name + L" folder unknown, " + skipped);
-    return {};
-  }
-  const std::wstring full = IsAbsoluteLocation(value) ? FullPath(value) : std::wstring();
-  if (!IsAbsoluteLocation(full)) {
-    log::LogWarn(name + L" folder refused, " + skipped + L", " + value);
-    return {};
-  }
-  return full;
-}
-
-bool IsLink(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring& dir,
+void MakeShortcuts(const ShortcutFolders& folders, const std::wstring& dir,
                    const RegistrationRequest& request, const ComPtr<IShellLinkW>& client,
                    const ComPtr<IShellLinkW>& uninstall) {
   const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
 
-  if (const std::wstring desktop = ShellFolder(folders, L"Desktop", L"desktop shortcut skipped");
+  if (const std::wstring desktop = folders.Checked(ShortcutFolder::kDesktop, L"desktop shortcut skipped");
       !desktop.empty()) {
     const std::wstring path = desktop + L"\\" + link_name;
     DeleteIfPresent(path);
@@ -97,7 +70,7 @@ void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring
     SaveLink(client, path);
   }
 
-  const std::wstring programs = ShellFolder(folders, L"Programs", L"start-menu shortcuts skipped");
+  const std::wstring programs = folders.Checked(ShortcutFolder::kPrograms, L"start-menu shortcuts skipped");
   if (programs.empty()) return;
   DeleteIfPresent(programs + L"\\" + link_name);
   const std::wstring menu = programs + L"\\Orvek";
@@ -118,17 +91,30 @@ void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring
   }
 }
 
-void WriteUninstallEntry(const std::wstring& dir) {
-  std::optional<RegistryKey> entry = RegistryKey::Create(HKEY_CURRENT_USER, kRegistrationKey);
-  if (!entry) return;
+// False when the key cannot be opened.
+bool WriteUninstallEntry(const std::wstring& dir, const RegistrationRequest& request) {
+  std::optional<RegistryKey> entry = RegistryKey::Create(RegistrationRoot(request.scope), kRegistrationKey);
+  if (!entry) return false;
   entry->WriteString(L"UninstallString", dir + L"\\uninstall.exe");
   entry->WriteString(L"DisplayName", kShortcutName);
   entry->WriteString(L"DisplayIcon", dir + L"\\orvekclient.exe");
   entry->WriteString(L"Publisher", L"Orvek教育科技股份有限公司");
   entry->WriteString(L"UrlInfoAbout", kPublisherUrl);
+  entry->WriteString(L"DisplayVersion", DisplayVersion(request.version));
+  entry->WriteString(L"InstallLocation", dir);
+  entry->WriteDword(L"EstimatedSize", EstimatedSizeKiB(TreeBytes(dir)));
+  entry->WriteDword(L"NoModify", 1);
+  entry->WriteDword(L"NoRepair", 1);
+  return true;
 }
 
 }  // namespace
+
+std::wstring DisplayVersion(std::wstring_view version) {
+  version = base::Trim(version);
+  if (!version.empty() && (version[0] == L'v' || version[0] == L'V')) version.remove_prefix(1);
+  return std::wstring(version);
+}
 
 void RegisterInstallation(const RegistrationRequest& request) {
   try {
@@ -137,9 +123,10 @@ void RegisterInstallation(const RegistrationRequest& request) {
     const ComPtr<IShellLinkW> client = MakeLink(dir + L"\\orvekclient.exe", kShortcutName);
     const ComPtr<IShellLinkW> uninstall =
         MakeLink(dir + L"\\uninstall.exe", L"Orvek教师客户端卸载程序");
-    MakeShortcuts(RegistryKey::Open(HKEY_CURRENT_USER, kShellFoldersKey, RegistryAccess::kRead), dir,
-                  request, client, uninstall);
-    WriteUninstallEntry(dir);
+    MakeShortcuts(ShortcutFolders(request.scope), dir, request, client, uninstall);
+    if (WriteUninstallEntry(dir, request) && request.replaces_other_scope) {
+      RemoveRegistration(OtherScope(request.scope));
+    }
   } catch (const std::exception& e) {
     log::LogError(L"create desktop link error, " + base::WideFromUtf8(e.what()));
   }

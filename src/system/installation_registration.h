@@ -6,7 +6,12 @@
 // letter case and the unquoted "UninstallString" must stay as they are.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+#include <string_view>
+
+#include "system/install_scope.h"
 
 namespace orvek::system {
 
@@ -25,9 +30,25 @@ struct RegistrationRequest {
   std::wstring directory;  // the target directory as typed; trimmed here
   bool add_desktop = false;      // chkAddDesktop
   bool add_start_menu = false;   // chkAddStartMenu
+  InstallScope scope = InstallScope::kCurrentUser;
+  std::wstring version;  // the package version, "v6.15.1"
+  // An installation of the other scope was found (and removed before): once
+  // this entry is written, that scope's entry and shortcuts go too.
+  bool replaces_other_scope = false;
 };
 
-// Creates the shortcuts and writes the uninstall entry below HKCU:
+// Where the uninstall entry of `scope` lives: HKEY_CURRENT_USER, or
+// HKEY_LOCAL_MACHINE (in the 32-bit view, as every key, registry.h).
+inline HKEY RegistrationRoot(InstallScope scope) {
+  return scope == InstallScope::kAllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// The entry's "DisplayVersion" for a package version: trimmed, without its
+// leading "v", as management tools compare it: L"v6.15.1" => L"6.15.1".
+std::wstring DisplayVersion(std::wstring_view version);
+
+// Creates the shortcuts in the scope's folders (shortcut_folders.h) and writes
+// the uninstall entry below RegistrationRoot(scope):
 //  - desktop: "<Desktop>\Orvek教师客户端.lnk", deleted, saved again with
 //    add_desktop;
 //  - drive root of the directory: always saved (deleted first);
@@ -35,12 +56,16 @@ struct RegistrationRequest {
 //  - "<Programs>\Orvek\" created; in it "Orvek教师客户端.lnk" and
 //    "卸载Orvek教师客户端.lnk" deleted, saved again with add_start_menu;
 //  - "UninstallString", "DisplayName", "DisplayIcon", "Publisher",
-//    "UrlInfoAbout" in that order, as plain strings.
-// Desktop and Programs are the "Shell Folders" values (read-only), made
-// absolute with "." and ".." resolved; shortcuts that need an empty value,
-// one that is not drive-absolute (relative, network, device path) or a
-// start-menu folder that is a link are skipped with one log line. A value
-// that is not text is a failure (below). Paths are joined as typed: a
+//    "UrlInfoAbout" in that order, as plain strings; then what management
+//    tools detect an installation by and what the list of installed programs
+//    shows: "DisplayVersion" (the version without its leading "v"),
+//    "InstallLocation" (the directory), "EstimatedSize" (KiB of the installed
+//    tree), "NoModify" and "NoRepair" (DWORD 1). Values of other names stay.
+// Desktop and Programs are checked as ShortcutFolders::Checked says;
+// shortcuts whose folder is refused, or whose start-menu folder is a link,
+// are skipped with one log line. A per-user value that is not text is a
+// failure (below). With replaces_other_scope, RemoveRegistration of the other
+// scope follows the entry. Paths are joined as typed: a
 // directory ending in a backslash gives "dir\\uninstall.exe". Any failure
 // ends the work there with "create desktop link error, <message>" logged;
 // nothing is thrown. Enters and leaves COM on the calling thread (the

@@ -67,6 +67,8 @@ PreviousInstallations FindPreviousInstallations() {
   PreviousInstallations found;
   found.root_key_v50 = HKEY_CURRENT_USER;
   found.uninstall_v49 = ReadRegistryString(kUninstallKeyV49, L"UninstallString", HKEY_CURRENT_USER);
+  found.uninstall_all_users =
+      ReadRegistryString(kUninstallKeyV49, L"UninstallString", HKEY_LOCAL_MACHINE);
   found.uninstall_v50 = ReadRegistryString(kUninstallKeyV50, L"UninstallString", HKEY_CURRENT_USER);
   if (found.uninstall_v50.empty()) {
     found.root_key_v50 = HKEY_LOCAL_MACHINE;

@@ -3,7 +3,8 @@
 //
 // v4.9 is the uninstall entry this installer writes itself (see
 // installation_registration.h), so a later run finds its own installation
-// there. v5.0 is another generation's entry, under HKCU or else HKLM.
+// there: under HKCU for a per-user installation, under HKLM for an all-users
+// one. v5.0 is another generation's entry, under HKCU or else HKLM.
 // All registry access is in the 32-bit view (registry.h).
 #pragma once
 
@@ -29,6 +30,7 @@ inline constexpr wchar_t kProductKeyV50[] = L"9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b
 // FUninstallV49, FUninstallV50 and FRootKeyV50.
 struct PreviousInstallations {
   std::wstring uninstall_v49;  // directory ending in a backslash, or empty
+  std::wstring uninstall_all_users;  // the same entry under HKLM, or empty
   std::wstring uninstall_v50;  // same, cut at its drive letter
   HKEY root_key_v50 = HKEY_LOCAL_MACHINE;  // where the v5.0 entry was found
 };
@@ -40,8 +42,9 @@ struct PreviousInstallations {
 // for registry reasons.
 std::wstring ReadRegistryString(const std::wstring& key, const std::wstring& value_name, HKEY root);
 
-// Reads both uninstall entries: v5.0 under HKCU first, else under HKLM (the
-// root stays HKLM when that is empty too). Called on the UI thread while the
+// Reads the uninstall entries: v4.9 under HKCU and (all users) under HKLM;
+// v5.0 under HKCU first, else under HKLM (the root stays HKLM when that is
+// empty too). Called on the UI thread while the
 // window is created; logs only for values that are not text.
 PreviousInstallations FindPreviousInstallations();
 

@@ -71,6 +71,12 @@ void RegistryKey::WriteString(const std::wstring& name, const std::wstring& valu
   if (status != ERROR_SUCCESS) throw base::OsError("RegSetValueExW", static_cast<DWORD>(status));
 }
 
+void RegistryKey::WriteDword(const std::wstring& name, DWORD value) {
+  const LONG status = ::RegSetValueExW(key_.get(), name.c_str(), 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&value), sizeof value);
+  if (status != ERROR_SUCCESS) throw base::OsError("RegSetValueExW", static_cast<DWORD>(status));
+}
+
 void RegistryKey::DeleteKeyTree(const std::wstring& sub_key) {
   // A registry link below the key is opened as the link, which has no
   // subkeys, so the walk never descends into the key it points at.

@@ -54,6 +54,9 @@ class RegistryKey {
   // Writes `value` as REG_SZ. Throws base::OsError on failure.
   void WriteString(const std::wstring& name, const std::wstring& value);
 
+  // Writes `value` as REG_DWORD. Throws base::OsError on failure.
+  void WriteDword(const std::wstring& name, DWORD value);
+
   // Deletes `sub_key` with every key below it: each key's subkeys from the
   // last index to the first, deepest first, then the key. Failures of single
   // deletions are not reported (what can be deleted is). Missing: nothing.

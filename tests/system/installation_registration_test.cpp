@@ -157,7 +157,13 @@ class RegisterInstallationTest : public ::testing::Test {
       {L"DisplayName", L"Orvek教师客户端"},
       {L"DisplayIcon", dir_ + L"\\orvekclient.exe"},
       {L"Publisher", L"Orvek教育科技股份有限公司"},
-      {L"UrlInfoAbout", L"https://www.orvek.com.cn/"}};
+      {L"UrlInfoAbout", L"https://www.orvek.com.cn/"},
+      // Read back whole by the silent all-users installation's test.
+      {L"DisplayVersion", L""},
+      {L"InstallLocation", dir_},
+      {L"EstimatedSize", L"<not REG_SZ>"},
+      {L"NoModify", L"<not REG_SZ>"},
+      {L"NoRepair", L"<not REG_SZ>"}};
   std::vector<RegistryKey> folders_;
 
  private:
