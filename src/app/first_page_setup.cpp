@@ -6,6 +6,7 @@
 #include "payload/private_temp_folder.h"
 #include "system/directories.h"
 #include "system/disk_space.h"
+#include "system/local_system.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
 #include "system/temp_directory.h"
@@ -29,6 +30,30 @@ std::wstring ProgramFilesFolder() {
   return L"";
 }
 
+// A management tool runs the installer as LocalSystem, whose own desktop and
+// hive nobody sees: such a run installs for all users, asked or not.
+orvek::system::InstallScope ChooseInstallScope(bool all_users_switch) {
+  const wchar_t* reason = nullptr;
+  if (all_users_switch) {
+    reason = L"/ALLUSERS";
+  } else if (orvek::system::RunsAsLocalSystem()) {
+    reason = L"running as LocalSystem";
+  } else {
+    return orvek::system::InstallScope::kCurrentUser;
+  }
+  orvek::log::LogInfo(std::wstring(L"all-users installation, ") + reason);
+  return orvek::system::InstallScope::kAllUsers;
+}
+
+// The installer's own earlier installation whose folder is proposed: the one
+// of this run's scope when its folder exists, else the other scope's.
+std::wstring OwnEarlierInstallation(const TInstallerFields& fields) {
+  const bool all_users = fields.FInstallScope == orvek::system::InstallScope::kAllUsers;
+  const std::wstring& own = all_users ? fields.FUninstallAllUsers : fields.FUninstallV49;
+  const std::wstring& other = all_users ? fields.FUninstallV49 : fields.FUninstallAllUsers;
+  return !own.empty() && orvek::system::DirectoryExists(own) ? own : other;
+}
+
 }  // namespace
 
 bool AnotherInstallerRuns() {
@@ -36,14 +61,15 @@ bool AnotherInstallerRuns() {
   return another;
 }
 
-void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, bool dry_run) {
+void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOptions& options) {
   if (AnotherInstallerRuns()) {
     view.EndApplication();
     return;
   }
   // Only the installer that holds the name may clear what ended runs left
   // behind: another running installer's folder would still be in use.
-  if (!dry_run) orvek::payload::RemoveStalePrivateTempFolders();
+  if (!options.dry_run) orvek::payload::RemoveStalePrivateTempFolders();
+  fields.FInstallScope = ChooseInstallScope(options.all_users);
   fields.FDeviceInfo = ComputeDeviceInfo();
   fields.FMonitors = GetMonitorIds();
   fields.FVersionValid->store(-1);
@@ -51,7 +77,8 @@ void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, bool dry_run)
   fields.FUninstallV49 = previous.uninstall_v49;
   fields.FUninstallV50 = previous.uninstall_v50;
   fields.FRootKeyV50 = previous.root_key_v50;
-  view.SetTargetText(ChooseTargetDirectory(fields.FUninstallV49, fields.FUninstallV50, ProgramFilesFolder(),
+  fields.FUninstallAllUsers = previous.uninstall_all_users;
+  view.SetTargetText(ChooseTargetDirectory(OwnEarlierInstallation(fields), fields.FUninstallV50, ProgramFilesFolder(),
                                            &orvek::system::DirectoryExists));
   fields.FExpandHeight = ExpandHeight(view.WindowWidth());
   fields.FVersion = orvek::payload::PackageVersionText(

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/operations.h"
+#include "system/install_scope.h"
 
 namespace orvek::app {
 
@@ -21,6 +22,9 @@ struct TInstallerFields {
   VersionVerdict FVersionValid = std::make_shared<std::atomic<std::int32_t>>(-1);
   std::wstring FUninstallV49, FUninstallV50;
   HKEY FRootKeyV50 = nullptr;
+  // The installer's own entry under HKLM: an all-users installation.
+  std::wstring FUninstallAllUsers;
+  orvek::system::InstallScope FInstallScope = orvek::system::InstallScope::kCurrentUser;
   std::wstring FClientId;
   std::wstring FDeviceInfo, FMonitors;
   int FExpandHeight = 0;
@@ -49,11 +53,22 @@ class FirstPageView {
   virtual void EndApplication() = 0;
 };
 
+struct SetUpOptions {
+  // A dry run (/PLAN) changes nothing: it leaves what ended runs left in the
+  // temporary directory.
+  bool dry_run = false;
+  // /ALLUSERS of an unattended run. Under the LocalSystem account every run
+  // installs for all users, the window's too.
+  bool all_users = false;
+};
+
 // Runs the set-up in its order. A failure raised by a step ends it there and
 // reaches the caller (the window shows its message); what earlier steps set
-// stays. A dry run (/PLAN) changes nothing: it leaves what ended runs left in
-// the temporary directory.
-void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, bool dry_run = false);
+// stays. An all-users installation is logged with its reason
+// ("all-users installation, /ALLUSERS" or "..., running as LocalSystem"); the
+// proposed target is then the all-users installation's folder before the
+// per-user one's (the other way round for a per-user installation).
+void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOptions& options = {});
 
 // True when another installer process holds the installer mutex. The first
 // call claims the name for this process until it ends; later calls in the same

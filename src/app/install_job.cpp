@@ -6,6 +6,7 @@
 
 #include "app/install_rules.h"
 #include "app/operations.h"
+#include "base/text.h"
 #include "base/unicode.h"
 #include "log/logs.h"
 #include "system/directories.h"
@@ -29,6 +30,20 @@ bool CreateInstallDirectory(const std::wstring& dir) {
   return orvek::system::DirectoryExists(dir);
 }
 
+bool SameDirectory(const std::wstring& a, const std::wstring& b) {
+  return orvek::base::SameText(StripTrailingBackslashes(a), StripTrailingBackslashes(b));
+}
+
+// An installation found in the other scope is removed and replaced like any
+// earlier one; the log says so, as it is not what the run was asked for.
+void LogScopeReplacement(const InstallRequest& request) {
+  const std::wstring& other = OtherScopeInstallation(request);
+  if (other.empty()) return;
+  orvek::log::LogInfo(std::wstring(orvek::system::ScopeName(orvek::system::OtherScope(request.scope))) +
+                      L" installation found, replaced by this " + orvek::system::ScopeName(request.scope) +
+                      L" installation, " + other);
+}
+
 void Install(const InstallRequest& request, InstallView& view) {
   const std::wstring dir = InstallDirectory(request.target_text);
   if (!CreateInstallDirectory(dir)) {
@@ -37,8 +52,13 @@ void Install(const InstallRequest& request, InstallView& view) {
     return;
   }
   // Earlier generations log their own failures and never fail the installation.
+  LogScopeReplacement(request);
   if (!request.uninstall_v49.empty()) {
     RemoveInstallationV49(request.uninstall_v49, [&] { view.SetProgressText(kUninstalling); });
+  }
+  // The installer's own entry under HKLM: removed the same way.
+  if (!request.uninstall_all_users.empty() && !SameDirectory(request.uninstall_all_users, request.uninstall_v49)) {
+    RemoveInstallationV49(request.uninstall_all_users, [&] { view.SetProgressText(kUninstalling); });
   }
   if (!request.uninstall_v50.empty()) {
     RemoveInstallationV50(request.uninstall_v50, request.root_key_v50);
@@ -54,7 +74,7 @@ void Install(const InstallRequest& request, InstallView& view) {
   // The temporary archive lives in the stretch's private folder, which is
   // gone when it returns.
   if (!orvek::payload::ExtractPayload(request.payload, dir, hooks)) return;
-  RegisterInstallation(dir, request.add_desktop, request.add_start_menu);
+  RegisterInstallation(request, dir);
 
   view.ShowPage(tpInstallFinished, L"", false);
   view.SetEnvCheckVisible(orvek::system::FileExists(dir + kEnvCheckTool));

@@ -13,6 +13,7 @@
 #include "system/previous_installations.h"
 #include "system/registry.h"
 #include "system/removal_rules.h"
+#include "system/shortcut_folders.h"
 
 namespace orvek::app {
 namespace {
@@ -39,6 +40,12 @@ void SayGeneration(const wchar_t* name, HKEY root, const std::wstring& key, cons
 void SayEarlierGenerations(const InstallRequest& request) {
   namespace sys = orvek::system;
   SayGeneration(L"v4.9", HKEY_CURRENT_USER, sys::kUninstallKeyV49, request.uninstall_v49);
+  SayGeneration(L"v4.9", HKEY_LOCAL_MACHINE, sys::kUninstallKeyV49, request.uninstall_all_users);
+  if (!OtherScopeInstallation(request).empty()) {
+    const sys::InstallScope other = sys::OtherScope(request.scope);
+    Say(std::wstring(sys::ScopeName(other)) + L" installation would be replaced, its entry " +
+        RootName(sys::RegistrationRoot(other)) + L"\\" + sys::kRegistrationKey + L" and its shortcuts removed");
+  }
   SayGeneration(L"v5.0", request.root_key_v50, sys::kUninstallKeyV50, request.uninstall_v50);
   if (!request.uninstall_v50.empty()) {
     const std::wstring root = RootName(request.root_key_v50) + L"\\";
@@ -58,14 +65,12 @@ void SayRegistration(const InstallRequest& request, const std::wstring& dir) {
   const std::wstring link_name = std::wstring(sys::kShortcutName) + L".lnk";
   std::wstring desktop, programs;
   // Opened, never created: the plan changes nothing.
-  if (std::optional<sys::RegistryKey> folders =
-          sys::RegistryKey::Open(HKEY_CURRENT_USER, sys::kShellFoldersKey, sys::RegistryAccess::kRead)) {
-    try {
-      desktop = folders->ReadString(L"Desktop");
-      programs = folders->ReadString(L"Programs");
-    } catch (const std::exception&) {
-      // Reported below as an unknown folder, as the registration would skip it.
-    }
+  const sys::ShortcutFolders folders(request.scope);
+  try {
+    desktop = folders.Value(sys::ShortcutFolder::kDesktop);
+    programs = folders.Value(sys::ShortcutFolder::kPrograms);
+  } catch (const std::exception&) {
+    // Reported below as an unknown folder, as the registration would skip it.
   }
   if (request.add_desktop) {
     Say(desktop.empty() ? L"desktop folder unknown, no desktop shortcut"
@@ -82,10 +87,11 @@ void SayRegistration(const InstallRequest& request, const std::wstring& dir) {
       Say(L"shortcut " + programs + L"\\Orvek\\卸载" + link_name);
     }
   }
-  Say(L"uninstall entry HKEY_CURRENT_USER\\" + std::wstring(sys::kRegistrationKey) +
+  Say(L"uninstall entry " + RootName(sys::RegistrationRoot(request.scope)) + L"\\" + sys::kRegistrationKey +
       L", UninstallString " + dir + L"\\uninstall.exe, DisplayName " + sys::kShortcutName +
       L", DisplayIcon " + dir + L"\\orvekclient.exe, Publisher Orvek教育科技股份有限公司, UrlInfoAbout " +
-      sys::kPublisherUrl);
+      sys::kPublisherUrl + L", DisplayVersion " + sys::DisplayVersion(request.version) + L", InstallLocation " + dir +
+      L", EstimatedSize of the installed tree, NoModify 1, NoRepair 1");
 }
 
 std::wstring VerdictText(std::int32_t verdict) {
@@ -99,6 +105,7 @@ std::wstring VerdictText(std::int32_t verdict) {
 ExitCode LogInstallPlan(const PlanFacts& facts) {
   const InstallRequest& request = facts.request;
   const std::wstring dir = InstallDirectory(request.target_text);
+  Say(std::wstring(orvek::system::ScopeName(request.scope)) + L" installation");
   Say(L"target directory " + dir +
       (orvek::system::DirectoryExists(dir) ? L", exists" : L", would be created"));
   Say(L"free space " + FreeSpaceValue(request.free_space_label) +

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "payload/payload_extraction.h"
+#include "system/install_scope.h"
 
 namespace orvek::app {
 
@@ -23,10 +24,20 @@ struct InstallRequest {
 
   std::wstring uninstall_v49, uninstall_v50;  // FUninstallV49, FUninstallV50
   HKEY root_key_v50 = HKEY_LOCAL_MACHINE;     // FRootKeyV50
+  std::wstring uninstall_all_users;           // FUninstallAllUsers
+  orvek::system::InstallScope scope = orvek::system::InstallScope::kCurrentUser;
   std::wstring version, client_id, device_info, monitors;
 
   // The running installer file and where the archive library resource is.
   orvek::payload::PayloadSource payload;
 };
+
+// The installer's own installation recorded in the other scope than the
+// request's (the HKLM entry for a per-user run, the HKCU one for an all-users
+// run), which this installation replaces; empty when there is none.
+inline const std::wstring& OtherScopeInstallation(const InstallRequest& request) {
+  return request.scope == orvek::system::InstallScope::kAllUsers ? request.uninstall_v49
+                                                                 : request.uninstall_all_users;
+}
 
 }  // namespace orvek::app

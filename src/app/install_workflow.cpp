@@ -100,6 +100,8 @@ InstallRequest TfrmTeacherMain::MakeInstallRequest() const {
   request.uninstall_v49 = FUninstallV49;
   request.uninstall_v50 = FUninstallV50;
   request.root_key_v50 = FRootKeyV50;
+  request.uninstall_all_users = FUninstallAllUsers;
+  request.scope = FInstallScope;
   request.version = FVersion;
   request.client_id = FClientId;
   request.device_info = FDeviceInfo;

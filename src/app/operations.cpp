@@ -67,8 +67,9 @@ void RemoveInstallationV50(const std::wstring& location, HKEY root) {
 
 void ClearUserData() { orvek::system::ClearUserData(); }
 
-void RegisterInstallation(const std::wstring& dir, bool add_desktop, bool add_start_menu) {
-  orvek::system::RegisterInstallation({dir, add_desktop, add_start_menu});
+void RegisterInstallation(const InstallRequest& request, const std::wstring& dir) {
+  orvek::system::RegisterInstallation({dir, request.add_desktop, request.add_start_menu, request.scope,
+                                       request.version, !OtherScopeInstallation(request).empty()});
 }
 
 }  // namespace orvek::app

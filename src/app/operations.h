@@ -38,8 +38,9 @@ PreviousInstallations FindPreviousInstallations();
 void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying);
 void RemoveInstallationV50(const std::wstring& location, HKEY root);
 void ClearUserData();
-// Shortcuts and the uninstall entry for `dir`; never throws.
-void RegisterInstallation(const std::wstring& dir, bool add_desktop, bool add_start_menu);
+// Shortcuts and the uninstall entry of `request` for `dir` (its trimmed
+// target), in its scope; never throws.
+void RegisterInstallation(const InstallRequest& request, const std::wstring& dir);
 
 // Asks the version service about `version` on a thread of its own and stores
 // the answer in `verdict`.

@@ -87,6 +87,8 @@ class Parser {
       switches_.add_start_menu = false;
     } else if (!has_value && name == L"clearuserdata") {
       switches_.clear_user_data = true;
+    } else if (!has_value && name == L"allusers") {
+      switches_.all_users = true;
     } else if (has_value && name == L"d") {
       // The rest of the raw line from after the first "=", blanks and all.
       const std::size_t raw_equals = line_.find(L'=', arg.offset);

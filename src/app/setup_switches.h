@@ -8,6 +8,8 @@
 //   /DIR=<dir>, /DIR="<dir>"   target directory anywhere on the line
 //   /NODESKTOP, /NOSTARTMENU   leave out the desktop shortcut, the start menu
 //   /CLEARUSERDATA             delete the client's user data
+//   /ALLUSERS                  install for all users of the machine (implied
+//                              under the LocalSystem account)
 //   /LOG=<file>                also write the run's log records to <file>
 //
 // Switch names ignore ASCII letter case and take "/" or "-" in front. The
@@ -30,6 +32,7 @@ struct SetupSwitches {
   bool add_desktop = true;
   bool add_start_menu = true;
   bool clear_user_data = false;
+  bool all_users = false;
   std::wstring log_file;  // empty: no extra log file
   // Empty when the command line is good; otherwise what is wrong with it,
   // naming the argument, for the log.

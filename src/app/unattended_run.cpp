@@ -121,6 +121,8 @@ InstallRequest MakeRequest(const SetupSwitches& switches, const TInstallerFields
   request.uninstall_v49 = fields.FUninstallV49;
   request.uninstall_v50 = fields.FUninstallV50;
   request.root_key_v50 = fields.FRootKeyV50;
+  request.uninstall_all_users = fields.FUninstallAllUsers;
+  request.scope = fields.FInstallScope;
   request.version = fields.FVersion;
   request.client_id = fields.FClientId;
   request.device_info = fields.FDeviceInfo;
@@ -181,7 +183,7 @@ ExitCode Run(const SetupSwitches& switches) {
   TInstallerFields fields;
   QuietFirstPage page(switches.target);
   try {
-    SetUpFirstPage(fields, page, switches.plan);
+    SetUpFirstPage(fields, page, {switches.plan, switches.all_users});
   } catch (const std::exception& e) {
     orvek::log::LogError(L"silent install, setup failed, " + orvek::base::WideFromUtf8(e.what()));
     return ExitCode::kInstallFailed;

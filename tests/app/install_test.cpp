@@ -3,6 +3,7 @@
 // the page that ends it, press its button.
 #include <windows.h>
 #include <sddl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,7 @@ class InstallTest : public ::testing::Test {
   // No installation recorded, no installed tree.
   static void Forget() {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY, 0);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kV50Key);
     std::error_code ec;
     fs::remove_all(DefaultTarget(), ec);
@@ -354,6 +356,43 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   ExpectSampleTree(target, /*with_updater=*/false);  // removed on request: "noupdate"
   EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
             (target / L"uninstall.exe").wstring());
+}
+
+// An installation for all users, as a management tool leaves it, found by a
+// teacher's run of the window: proposed as the target, removed and replaced
+// by a per-user installation, its entry and common shortcuts gone.
+TEST_F(InstallTest, APerUserRunReplacesAnAllUsersInstallation) {
+  const fs::path all_users = L"C:\\Orvek All Users\\orvek\\client";
+  const fs::path common_link = [] {
+    wchar_t desktop[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
+    return fs::path(desktop) / L"Orvek教师客户端.lnk";
+  }();
+  const std::wstring args = L"/S /ALLUSERS /D=" + all_users.wstring();
+  ChildProcess silent = ChildProcess::Start(Installer(L"deploy\\orvek-setup-v6.15.1.exe").wstring(), {}, &args);
+  ASSERT_EQ(silent.WaitForExit(90000), 0u);
+  ASSERT_TRUE(fs::exists(common_link));
+
+  LogTail log;
+  ASSERT_NE(Start(Installer()), nullptr);
+  EXPECT_EQ(Text(L"edtInstallDir"), all_users.wstring());
+  Press(L"btnInstall");
+  ASSERT_EQ(WaitForOutcome(log), "ok");
+  Finish();
+  const std::string text = log.Appended();
+  EXPECT_NE(text.find("all-users installation found, replaced by this per-user installation, " +
+                      all_users.string() + "\\"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("begin to uninstall oldversion " + all_users.string() + "\\"), std::string::npos);
+  ExpectSampleTree(all_users, /*with_updater=*/true);
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
+            (all_users / L"uninstall.exe").wstring());
+  HKEY machine_entry = nullptr;
+  EXPECT_NE(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &machine_entry),
+            ERROR_SUCCESS);
+  EXPECT_FALSE(fs::exists(common_link));
+  fs::remove_all(L"C:\\Orvek All Users");
 }
 
 // A v4.9 location whose folder is gone gives way to an existing v5.0 one,

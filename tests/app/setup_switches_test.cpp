@@ -17,8 +17,9 @@ TEST(SetupSwitches, NamesIgnoreCaseAndTakeSlashOrDash) {
     EXPECT_TRUE(sw.silent && sw.Unattended()) << s;
     EXPECT_EQ(sw.error, L"") << s;
   }
-  const SetupSwitches sw = Parse(L"-plan /NoDesktop -NOSTARTMENU /clearUserData dpi");
+  const SetupSwitches sw = Parse(L"-plan /NoDesktop -NOSTARTMENU /clearUserData -AllUsers dpi");
   EXPECT_TRUE(sw.plan && sw.Unattended());
+  EXPECT_TRUE(sw.all_users);
   EXPECT_FALSE(sw.silent);
   EXPECT_FALSE(sw.add_desktop);
   EXPECT_FALSE(sw.add_start_menu);

@@ -2,11 +2,13 @@
 // sample installer with switches, no window ever, an exit code that says
 // how it ended.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -38,13 +40,26 @@ std::string ReadAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A value of `key` in the 32-bit view, as the installer writes it; a DWORD
+// in decimal; empty when missing.
 std::wstring RegistryString(HKEY root, const std::wstring& key, const std::wstring& name) {
+  HKEY k = nullptr;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &k) != ERROR_SUCCESS) return L"";
   wchar_t value[1024] = {};
-  DWORD size = sizeof value;
-  if (::RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
-    return L"";
-  }
-  return value;
+  DWORD size = sizeof value, type = 0;
+  const bool read = ::RegGetValueW(k, nullptr, name.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, value,
+                                   &size) == ERROR_SUCCESS;
+  ::RegCloseKey(k);
+  if (!read) return L"";
+  DWORD number = 0;
+  std::memcpy(&number, value, sizeof number);
+  return type == REG_DWORD ? std::to_wstring(number) : value;
+}
+
+fs::path CommonFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
 }
 
 // Every window of `pid`: top-level ones, hidden included, and message-only
@@ -93,10 +108,13 @@ class SilentInstallTest : public ::testing::Test {
 
   void Forget() {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY, 0);
     std::error_code ec;
     fs::remove_all(Target(), ec);
     fs::remove(fs::path(RegistryString(HKEY_CURRENT_USER, kShellFolders, L"Desktop")) / kLink, ec);
     fs::remove(fs::path(L"C:\\") / kLink, ec);
+    fs::remove(CommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY) / kLink, ec);
+    fs::remove_all(CommonFolder(CSIDL_COMMON_PROGRAMS) / L"Orvek", ec);
   }
 
   // A directory with blanks, outside the program folder.
@@ -391,6 +409,80 @@ TEST_F(SilentInstallTest, PlanListsBothGenerationsWithTheGuardsVerdictAndChanges
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kKeyV50);
   fs::remove_all(L"C:\\plan test");
   fs::remove_all(leftover);
+}
+
+// What management tools do: /ALLUSERS, and a run as LocalSystem (the seam
+// stands in for the account), each seen by /PLAN first.
+TEST_F(SilentInstallTest, AllUsersRunsRegisterInTheCommonFoldersAndUnderTheMachine) {
+  const Outcome plan = Run(Installer(), L"/PLAN /ALLUSERS /D=" + Target().wstring());
+  EXPECT_EQ(plan.code, 0u) << plan.log;
+  for (const char* line : {"all-users installation, /ALLUSERS", "plan, all-users installation",
+                           "plan, uninstall entry HKEY_LOCAL_MACHINE\\Software\\MicroSoft\\Windows\\CurrentVersion\\"
+                           "Uninstall\\orvek-teacher, ", ", DisplayVersion 6.15.1, InstallLocation C:\\Orvek Silent"}) {
+    EXPECT_NE(plan.log.find(line), std::string::npos) << line << "\n" << plan.log;
+  }
+
+  const fs::path desktop_link = CommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY) / kLink;
+  const fs::path menu = CommonFolder(CSIDL_COMMON_PROGRAMS) / L"Orvek";
+  const fs::path user_desktop = RegistryString(HKEY_CURRENT_USER, kShellFolders, L"Desktop");
+  std::uint64_t tree_bytes = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(WindowsPath(ORVEK_SAMPLE_TREE))) {
+    if (entry.is_regular_file()) tree_bytes += entry.file_size();
+  }
+  for (const bool as_local_system : {false, true}) {
+    SCOPED_TRACE(as_local_system ? "LocalSystem" : "/ALLUSERS");
+    if (as_local_system) ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", L"1");
+    const Outcome run = Run(Installer(), (as_local_system ? L"/S /D=" : L"/S /ALLUSERS /D=") + Target().wstring());
+    ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", nullptr);
+    ASSERT_EQ(run.code, 0u) << run.log;
+    EXPECT_NE(run.log.find(as_local_system ? "all-users installation, running as LocalSystem"
+                                           : "all-users installation, /ALLUSERS"),
+              std::string::npos)
+        << run.log;
+    EXPECT_TRUE(fs::exists(desktop_link));
+    EXPECT_TRUE(fs::exists(menu / kLink));
+    EXPECT_TRUE(fs::exists(menu / (std::wstring(L"卸载") + kLink)));
+    EXPECT_FALSE(fs::exists(user_desktop / kLink));
+    EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"), L"");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
+              (Target() / L"uninstall.exe").wstring());
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"6.15.1");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), Target().wstring());
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize"),
+              std::to_wstring((tree_bytes + 1023) / 1024));
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"NoModify"), L"1");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"NoRepair"), L"1");
+  }
+}
+
+// The README's start-up script as printed, the installer's share path put
+// where the test has it: it installs once, then finds the installation by
+// its detection rule and leaves it alone.
+TEST_F(SilentInstallTest, TheReadmeStartUpScriptInstallsOnceAndThenDetectsTheInstallation) {
+  const std::string readme = ReadAll(WindowsPath(ORVEK_README));
+  const size_t marker = readme.find("/S /ALLUSERS /LOG=");
+  ASSERT_NE(marker, std::string::npos);
+  const size_t begin = readme.rfind("```bat\n", marker) + 7;
+  std::string script = readme.substr(begin, readme.find("```", marker) - begin);
+  const std::string share = "\\\\fileserver\\deploy\\orvek-setup-v6.15.1.exe";
+  script.replace(script.find(share), share.size(), Installer().string());
+  const fs::path bat = dir_.path() / L"startup.bat";
+  std::ofstream(bat, std::ios::binary) << script;
+  const auto run_script = [&] {
+    ChildProcess cmd = ChildProcess::Start(L"C:\\windows\\system32\\cmd.exe", {L"/c", bat.wstring()});
+    return cmd.WaitForExit(90000);
+  };
+
+  LogTail first;
+  EXPECT_EQ(run_script(), 0u);
+  EXPECT_NE(first.Appended().find("silent install end, 0 success"), std::string::npos) << first.Appended();
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"6.15.1");
+  LogTail second;
+  EXPECT_EQ(run_script(), 0u);
+  EXPECT_EQ(second.Appended().find("silent install begin"), std::string::npos) << "detected, not installed again";
+  std::error_code ec;
+  fs::remove(L"C:\\windows\\Temp\\orvek-install.log", ec);
+  fs::remove_all(L"C:\\Program Files (x86)\\orvek\\orvekteacher", ec);
 }
 
 }  // namespace
