@@ -3,10 +3,10 @@
 
 usage:
   stand_in_services.py serve --port PORT [--verdict NAME] [--version-verdict VERSION=NAME]...
-                             [--record FILE] [--full-port PORT]
+                             [--record FILE] [--full-port PORT] [--proxy-port PORT]
   stand_in_services.py start --port PORT --pid-file FILE [--verdict NAME]
                              [--version-verdict VERSION=NAME]... [--record FILE]
-                             [--full-port PORT] [--log FILE]
+                             [--full-port PORT] [--proxy-port PORT] [--log FILE]
   stand_in_services.py stop --pid-file FILE
 
 serve runs in the foreground until interrupted; start runs the same in the
@@ -42,6 +42,14 @@ Verdicts:
 --full-port opens a second port whose accept queue is full and never
 served, so that connecting to it times out.
 
+--proxy-port opens a recording HTTP proxy on 127.0.0.2 (another loopback
+address: a WinHTTP that sees the proxy on the server's own host name sends it
+the request as if it were the server): a request whose target is an absolute
+http://127.0.0.1 URL is recorded (with "via": "proxy" and the absolute "url")
+and passed on to that server, its answer back. The same port serves a proxy
+configuration script at /proxy.pac that sends every URL through this proxy
+except those with /tag/pac-direct in them.
+
 --record appends one JSON line per request, written before the answer:
 method, path, query, version (HTTP/1.0 or HTTP/1.1), headers (name, value
 pairs in order), body_base64, and for gzip bodies of the event service
@@ -53,6 +61,7 @@ import argparse
 import base64
 import gzip
 import hashlib
+import http.client
 import http.server
 import json
 import os
@@ -236,6 +245,62 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
 
 
+PAC_SCRIPT = """function FindProxyForURL(url, host) {
+  if (shExpMatch(url, "*/tag/pac-direct*")) return "DIRECT";
+  return "PROXY %s:%d";
+}
+"""
+PROXY_HOST = "127.0.0.2"
+HOP_BY_HOP = {"connection", "proxy-connection", "keep-alive", "transfer-encoding", "te", "upgrade"}
+
+
+class ProxyHandler(Handler):
+    """Passes requests for loopback servers on, recording each."""
+    port = 0
+
+    def handle_any(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(length) if length > 0 else b""
+        url = urllib.parse.urlsplit(self.path)
+        if not url.scheme:
+            if url.path == "/proxy.pac":
+                script = PAC_SCRIPT % (PROXY_HOST, self.port)
+                return self.answer(200, script.encode(), "application/x-ns-proxy-autoconfig")
+            return self.answer(404, b"not found", "text/plain")
+        self.record_proxied(url, body)
+        if url.scheme != "http" or url.hostname != "127.0.0.1":
+            return self.answer(502, b"the stand-in proxy only reaches 127.0.0.1", "text/plain")
+        headers = {k: v for k, v in self.headers.items() if k.lower() not in HOP_BY_HOP}
+        target = http.client.HTTPConnection(url.hostname, url.port or 80, timeout=30)
+        try:
+            target.request(self.command, url.path + ("?" + url.query if url.query else ""), body, headers)
+            reply = target.getresponse()
+            content = reply.read()
+        except OSError as e:
+            return self.answer(502, ("stand-in proxy: %s" % e).encode(), "text/plain")
+        finally:
+            target.close()
+        kept = [(k, v) for k, v in reply.getheaders() if k.lower() not in HOP_BY_HOP | {"content-length"}]
+        self.send_response(reply.status, reply.reason)
+        for k, v in kept:
+            self.send_header(k, v)
+        self.send_header("Content-Length", str(len(content)))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        self.wfile.write(content)
+
+    def record_proxied(self, url, body):
+        if not self.record_file:
+            return
+        entry = {"via": "proxy", "method": self.command, "url": self.path, "path": url.path,
+                 "query": url.query, "version": self.request_version,
+                 "headers": [[k, v] for k, v in self.headers.items()],
+                 "body_base64": base64.b64encode(body).decode()}
+        with RECORD_LOCK, open(self.record_file, "a", encoding="utf-8") as f:
+            f.write(json.dumps(entry, ensure_ascii=False) + "\n")
+
+
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     # Lets a restart bind while old connections linger in TIME_WAIT; a port
@@ -257,13 +322,23 @@ def serve(args):
     Handler.record_file = args.record
     Handler.default_verdicts = {"version": args.verdict or "status1", "event": args.verdict or "ok"}
     Handler.version_verdicts = dict(rule.split("=", 1) for rule in args.version_verdict or [])
+    ProxyHandler.port = args.proxy_port or 0
     try:
         server = Server(("127.0.0.1", args.port), Handler)
         keep = open_full_port(args.full_port) if args.full_port else None
+        proxy = Server((PROXY_HOST, args.proxy_port), ProxyHandler) if args.proxy_port else None
     except OSError as e:
-        sys.stderr.write("stand-in services: port %s is taken or unusable: %s\n" % (args.port, e))
+        sys.stderr.write("stand-in services: a port is taken or unusable: %s\n" % e)
         return 1
-    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
+    if proxy:
+        threading.Thread(target=proxy.serve_forever, daemon=True).start()
+
+    def shut_down(*_):
+        threading.Thread(target=server.shutdown).start()
+        if proxy:
+            threading.Thread(target=proxy.shutdown).start()
+
+    signal.signal(signal.SIGTERM, shut_down)
     if args.record:
         open(args.record, "w").close()
     if args.pid_file:
@@ -277,6 +352,8 @@ def serve(args):
         pass
     STOP.set()
     server.server_close()
+    if proxy:
+        proxy.server_close()
     del keep
     return 0
 
@@ -286,7 +363,7 @@ def start(args):
         os.remove(args.pid_file)
     command = [sys.executable, os.path.abspath(__file__), "serve", "--port", str(args.port),
                "--pid-file", args.pid_file]
-    for name in ("verdict", "record", "full_port"):
+    for name in ("verdict", "record", "full_port", "proxy_port"):
         value = getattr(args, name)
         if value:
             command += ["--" + name.replace("_", "-"), str(value)]
@@ -337,6 +414,7 @@ def main():
     parser.add_argument("--version-verdict", action="append", metavar="VERSION=NAME")
     parser.add_argument("--record")
     parser.add_argument("--full-port", type=int)
+    parser.add_argument("--proxy-port", type=int)
     parser.add_argument("--pid-file")
     parser.add_argument("--log")
     args = parser.parse_args()

@@ -66,6 +66,7 @@ inline void DeleteGdiObject(HGDIOBJ o) noexcept { ::DeleteObject(o); }
 inline void DeleteMemoryDc(HDC dc) noexcept { ::DeleteDC(dc); }
 inline void DestroyWindowHandle(HWND w) noexcept { ::DestroyWindow(w); }
 inline void FreeLocal(HLOCAL m) noexcept { ::LocalFree(m); }
+inline void FreeGlobal(HGLOBAL m) noexcept { ::GlobalFree(m); }
 }  // namespace detail
 
 // Kernel objects: files, events, mutexes, threads, processes. Both null and
@@ -86,5 +87,8 @@ using UniqueWindow = UniqueAny<HWND, detail::DestroyWindowHandle, HWND(nullptr)>
 // Memory the system allocated for the caller with LocalAlloc: FormatMessage
 // buffers, security descriptors, CommandLineToArgvW.
 using UniqueLocalMemory = UniqueAny<HLOCAL, detail::FreeLocal, HLOCAL(nullptr)>;
+// Memory the system allocated for the caller with GlobalAlloc: the strings of
+// WinHTTP's proxy settings.
+using UniqueGlobalMemory = UniqueAny<HGLOBAL, detail::FreeGlobal, HGLOBAL(nullptr)>;
 
 }  // namespace orvek::base

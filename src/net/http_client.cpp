@@ -5,6 +5,7 @@
 
 #include "base/unicode.h"
 #include "net/http_charset.h"
+#include "net/proxy_route.h"
 
 namespace orvek::net {
 namespace {
@@ -92,19 +93,26 @@ void SetDword(HINTERNET handle, DWORD option, DWORD value, const char* what) {
 }  // namespace
 
 THttpClient::THttpClient(DWORD connect_ms, DWORD read_ms) : connect_ms_(connect_ms), read_ms_(read_ms) {
-  const WinHttpApi* api = nullptr;
   try {
-    api = &WinHttp();
+    WinHttp();
   } catch (const std::exception& e) {
     throw HttpError(e.what());
   }
-  // No agent name: WinHTTP then sends no User-Agent header.
-  session_.reset(api->Open(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                           WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session_) ThrowLastError("WinHttpOpen");
-  if (!api->SetTimeouts(session_.get(), static_cast<int>(connect_ms), static_cast<int>(connect_ms),
-                        static_cast<int>(read_ms), static_cast<int>(read_ms)))
+  session_ = OpenSession(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, L"", L"");
+}
+
+UniqueInternet THttpClient::OpenSession(DWORD access, const std::wstring& proxy, const std::wstring& bypass) const {
+  const WinHttpApi& api = WinHttp();
+  // No agent name: WinHTTP then sends no User-Agent header. A proxy chosen
+  // for one request is given to a session of its own: WinHTTP then applies
+  // the bypass list itself, and every WinHTTP knows proxies set this way.
+  UniqueInternet session(api.Open(nullptr, access, proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(),
+                                  bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : bypass.c_str(), 0));
+  if (!session) ThrowLastError("WinHttpOpen");
+  if (!api.SetTimeouts(session.get(), static_cast<int>(connect_ms_), static_cast<int>(connect_ms_),
+                       static_cast<int>(read_ms_), static_cast<int>(read_ms_)))
     ThrowLastError("WinHttpSetTimeouts");
+  return session;
 }
 
 std::wstring THttpClient::Get(const std::wstring& url) { return Send(L"GET", url, L"HTTP/1.1", {}); }
@@ -115,6 +123,23 @@ std::wstring THttpClient::Post(const std::wstring& url, std::string_view body) {
 
 std::wstring THttpClient::Send(const wchar_t* method, const std::wstring& url, const wchar_t* version,
                                std::string_view body) {
+  const ProxyRoute route = ChooseProxyRoute(session_.get(), url);
+  if (route.kind == ProxyRoute::Kind::kMachine) return Exchange(session_.get(), method, url, version, body);
+  const UniqueInternet session =
+      route.kind == ProxyRoute::Kind::kProxy
+          ? OpenSession(WINHTTP_ACCESS_TYPE_NAMED_PROXY, route.proxy, route.bypass)
+          : OpenSession(WINHTTP_ACCESS_TYPE_NO_PROXY, L"", L"");
+  try {
+    return Exchange(session.get(), method, url, version, body);
+  } catch (const HttpError& e) {
+    if (route.kind != ProxyRoute::Kind::kProxy) throw;
+    // One line still tells the technician which proxy failed.
+    throw HttpError(std::string(e.what()) + ", through proxy " + base::Utf8FromWide(route.proxy));
+  }
+}
+
+std::wstring THttpClient::Exchange(HINTERNET session, const wchar_t* method, const std::wstring& url,
+                                   const wchar_t* version, std::string_view body) {
   const WinHttpApi& api = WinHttp();
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
@@ -126,7 +151,7 @@ std::wstring THttpClient::Send(const wchar_t* method, const std::wstring& url, c
   std::wstring object(parts.lpszUrlPath, parts.dwUrlPathLength + parts.dwExtraInfoLength);
   if (object.empty()) object = L"/";
 
-  UniqueInternet connection(api.Connect(session_.get(), host.c_str(), parts.nPort, 0));
+  UniqueInternet connection(api.Connect(session, host.c_str(), parts.nPort, 0));
   if (!connection) ThrowLastError("WinHttpConnect");
   const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
   UniqueInternet request(api.OpenRequest(connection.get(), method, object.c_str(), version,

@@ -5,6 +5,8 @@
 // What goes on the wire is only what the services expect: no header of our
 // own beyond WinHTTP's defaults and "Content-Length" (no User-Agent, Accept,
 // Content-Type or Content-Encoding), redirects not followed, the URL as given.
+// Each request goes the way the user's proxy settings choose for its URL
+// (proxy_route.h); the time-outs are the same whichever way it goes.
 #pragma once
 
 #include <windows.h>
@@ -20,7 +22,8 @@ namespace orvek::net {
 
 // Any failure of a request: no connection, a time-out, an error status (the
 // message is the status line, "HTTP/1.1 500 Internal Server Error"), an
-// answer beyond kMaxAnswerBytes.
+// answer beyond kMaxAnswerBytes. A request that went through a proxy says so
+// at the end: "..., through proxy 10.0.0.8:3128".
 class HttpError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -48,9 +51,13 @@ class THttpClient {
  private:
   std::wstring Send(const wchar_t* method, const std::wstring& url, const wchar_t* version,
                     std::string_view body);
+  std::wstring Exchange(HINTERNET session, const wchar_t* method, const std::wstring& url,
+                        const wchar_t* version, std::string_view body);
+  UniqueInternet OpenSession(DWORD access, const std::wstring& proxy, const std::wstring& bypass) const;
 
   DWORD connect_ms_;
   DWORD read_ms_;
+  // With the machine-wide setting; it also resolves configuration scripts.
   UniqueInternet session_;
 };
 

@@ -35,6 +35,8 @@ WinHttpApi LoadWinHttp() {
   Bind(m, "WinHttpReadData", api.ReadData);
   Bind(m, "WinHttpCrackUrl", api.CrackUrl);
   Bind(m, "WinHttpCloseHandle", api.CloseHandle);
+  Bind(m, "WinHttpGetIEProxyConfigForCurrentUser", api.GetIEProxyConfigForCurrentUser);
+  Bind(m, "WinHttpGetProxyForUrl", api.GetProxyForUrl);
   return api;
 }
 

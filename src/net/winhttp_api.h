@@ -27,6 +27,8 @@ struct WinHttpApi {
   decltype(&::WinHttpReadData) ReadData;
   decltype(&::WinHttpCrackUrl) CrackUrl;
   decltype(&::WinHttpCloseHandle) CloseHandle;
+  decltype(&::WinHttpGetIEProxyConfigForCurrentUser) GetIEProxyConfigForCurrentUser;
+  decltype(&::WinHttpGetProxyForUrl) GetProxyForUrl;
 };
 
 struct BcryptApi {

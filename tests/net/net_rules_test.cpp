@@ -7,6 +7,7 @@
 #include "net/event_record.h"
 #include "net/gzip_member.h"
 #include "net/http_charset.h"
+#include "net/proxy_rules.h"
 #include "net/upload_token.h"
 #include "net/version_check_rules.h"
 
@@ -115,6 +116,15 @@ TEST(HttpCharsetTest, DeclaredCharsetOrUtf8) {
   EXPECT_EQ(CodePageOfCharset("iso-8859-1"), 28591u);
   EXPECT_EQ(CodePageOfCharset(""), kCodePageUtf8);
   EXPECT_EQ(CodePageOfCharset("x-unheard-of"), kCodePageUtf8);
+}
+
+// Lists as the settings dialog and configuration scripts write them.
+TEST(ProxyRules, TheEntryForTheSchemeOrForAll) {
+  EXPECT_EQ(ProxyForScheme(L"proxy.lan:8080", L"http"), L"proxy.lan:8080");
+  EXPECT_EQ(ProxyForScheme(L"https=s.lan:443;http=h.lan:80", L"http"), L"h.lan:80");
+  EXPECT_EQ(ProxyForScheme(L"HTTP=http://h.lan:80/", L"http"), L"h.lan:80");
+  EXPECT_EQ(ProxyForScheme(L"ftp=f.lan:21;https=s.lan:443", L"http"), L"");
+  EXPECT_EQ(ProxyForScheme(L" ;p1.lan:3128 p2.lan:3128", L"http"), L"p1.lan:3128");
 }
 
 }  // namespace
