@@ -16,6 +16,7 @@
 #include "log/logs.h"
 #include "system/directories.h"
 #include "system/module_path.h"
+#include "system/signed_in_user_start.h"
 
 namespace orvek::app {
 namespace {
@@ -140,7 +141,7 @@ void TfrmTeacherMain::btnFinishedClick() {
   if (chkRunApp->Checked()) {
     const std::wstring dir = InstallDirectory(edtInstallDir->Text());
     const std::wstring working = dir + L"\\";
-    ::ShellExecuteW(hwnd_, L"open", (dir + kClientExe).c_str(), nullptr, working.c_str(), SW_SHOWNORMAL);
+    orvek::system::StartForSignedInUser(hwnd_, dir + kClientExe, L"", working);
   }
   ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
@@ -151,7 +152,7 @@ void TfrmTeacherMain::lblEnvCheckClick() {
   if (!orvek::system::FileExists(tool)) return;
   const std::wstring parameters = kEnvCheckParameters + FClientId;
   const std::wstring working = dir + L"\\";
-  ::ShellExecuteW(hwnd_, L"open", tool.c_str(), parameters.c_str(), working.c_str(), SW_SHOWNORMAL);
+  orvek::system::StartForSignedInUser(hwnd_, tool, parameters, working);
 }
 
 }  // namespace orvek::app

@@ -343,11 +343,16 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   std::ofstream(user_data / L"cache" / L"session.dat") << "session";
 
   // The installer's own entry is found as the earlier generation.
+  const LogTail whole_run;
   const std::string text =
       InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"chkClearData"}, /*run_client=*/true);
   EXPECT_FALSE(fs::exists(user_data)) << text;
-  // "安装完成" with the run box set started the client in the target folder.
+  // "安装完成" with the run box set started the client in the target folder,
+  // through the desktop shell (Wine's desktop has one).
   const std::wstring started = WaitForStart(target / L"orvekclient.exe.started");
+  EXPECT_NE(whole_run.Appended().find("started through the desktop shell, " + (target / L"orvekclient.exe").string()),
+            std::string::npos)
+      << whole_run.Appended();
   EXPECT_NE(started.find(L"orvekclient.exe"), std::wstring::npos);
   EXPECT_EQ(started.substr(started.find(L'\n') + 1), target.wstring());
   EXPECT_NE(text.find("begin to uninstall oldversion " + target.string() + "\\"), std::string::npos) << text;
