@@ -51,8 +51,10 @@ class FirstPageView {
 
 // Runs the set-up in its order. A failure raised by a step ends it there and
 // reaches the caller (the window shows its message); what earlier steps set
-// stays. A dry run (/PLAN) changes nothing: it leaves what ended runs left in
-// the temporary directory.
+// stays. Right after the installer mutex, an installation that ended midway
+// is taken back (system::RepairInterruptedInstallation). A dry run (/PLAN)
+// changes nothing: it leaves what ended runs left, in the install journal
+// and in the temporary directory.
 void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, bool dry_run = false);
 
 // True when another installer process holds the installer mutex. The first
