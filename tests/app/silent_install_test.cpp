@@ -477,13 +477,15 @@ TEST_F(SilentInstallTest, UpgradeWhosePayloadIsDamagedAtALateItemBringsTheEarlie
   fs::copy_file(Installer(), damaged);
   {
     // 7z's start header, at the payload offset stored at byte 128, gives
-    // the length of the packed data that precedes the archive's header.
+    // the length of the packed data before the archive's header. Its last
+    // few hundred bytes are the compressed header itself: the damage goes
+    // just before them, into the end of the items' data.
     std::fstream file(damaged, std::ios::binary | std::ios::in | std::ios::out);
     std::int32_t offset = 0;
     std::uint64_t packed = 0;
     file.seekg(128).read(reinterpret_cast<char*>(&offset), 4);
     file.seekg(offset + 12).read(reinterpret_cast<char*>(&packed), 8);
-    file.seekp(offset + 32 + static_cast<std::int64_t>(packed) - 48).write(std::string(16, '\xA5').data(), 16);
+    file.seekp(offset + 32 + static_cast<std::int64_t>(packed) - 1024).write(std::string(16, '\xA5').data(), 16);
   }
   const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
                                         fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
@@ -491,7 +493,8 @@ TEST_F(SilentInstallTest, UpgradeWhosePayloadIsDamagedAtALateItemBringsTheEarlie
   const Outcome run = Run(damaged, UpgradeArgs());
   EXPECT_EQ(run.code, 4604u) << run.log;
   EXPECT_EQ(Differences(before, Snapshot(except)), std::vector<std::wstring>());
-  for (const char* line : {"earlier installation moved back, ", "registry key restored, HKEY_CURRENT_USER\\",
+  for (const char* line : {"install failed, item ", "earlier installation moved back, ",
+                           "registry key restored, HKEY_CURRENT_USER\\",
                            "shortcut restored, C:\\"}) {
     EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
   }
