@@ -6,6 +6,9 @@
 # it was started); otherwise both are small text files. With
 # ORVEK_SAMPLE_WITHOUT_CHECK_TOOL=1 the sample has no environment-check tool
 # and goes to BUILD_DIR/sample-without-check-tool instead of BUILD_DIR/sample.
+# With ORVEK_SAMPLE_FILLER_FILES=N it carries N more small files (res/filler),
+# so that its extraction lasts long enough to be interrupted, and goes to
+# BUILD_DIR/sample-with-filler.
 # usage: scripts/make-sample-installer.sh BUILD_DIR [VERSION]
 set -euo pipefail
 [[ $# -ge 1 ]] || { echo "usage: $0 BUILD_DIR [VERSION]" >&2; exit 2; }
@@ -18,6 +21,8 @@ pack=$build/host-tools/tools/pack/orvek-pack
 [[ -x $pack ]] || pack=build/host/tools/pack/orvek-pack
 out=$build/sample
 [[ ${ORVEK_SAMPLE_WITHOUT_CHECK_TOOL:-0} == 1 ]] && out=$build/sample-without-check-tool
+filler=${ORVEK_SAMPLE_FILLER_FILES:-0}
+(( filler > 0 )) && out=$build/sample-with-filler
 mkdir -p "$out"
 
 # A small application tree: nested folders, a Chinese name, a read-only file,
@@ -48,6 +53,10 @@ printf '中文资源\n' >"$app/res/lang/zh-CN.txt"
 printf '教师客户端说明\n' >"$app/res/说明.txt"
 head -c 262144 /dev/zero | tr '\0' 'x' >"$app/res/data.bin"
 chmod a-w "$app/bin/config.ini"
+if (( filler > 0 )); then
+  mkdir -p "$app/res/filler"
+  for ((i = 0; i < filler; i++)); do printf 'filler %d\n' "$i" >"$app/res/filler/$i.txt"; done
+fi
 
 archive=$out/payload.7z
 rm -f "$archive"

@@ -15,6 +15,7 @@ std::wstring_view ExitCodeText(ExitCode code) {
     case ExitCode::kInstallerDamaged: return L"installer file damaged";
     case ExitCode::kPackageRetired: return L"package retired";
     case ExitCode::kLogFile: return L"log file cannot be created";
+    case ExitCode::kEarlierInstallationInUse: return L"earlier installation in use";
   }
   return L"unknown";
 }

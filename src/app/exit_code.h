@@ -26,6 +26,7 @@ enum class ExitCode : int {
   kInstallerDamaged = 4604,       // payload offset refused or archive unreadable
   kPackageRetired = 4605,         // the version service retired this package
   kLogFile = 4606,                // the /LOG= file cannot be created
+  kEarlierInstallationInUse = 4607,  // a file of the earlier installation is held open
 };
 
 // A short English name for the log line that ends a run:

@@ -9,6 +9,7 @@
 #include "system/local_system.h"
 #include "system/module_path.h"
 #include "system/mutex_probe.h"
+#include "system/recoverable_steps.h"
 #include "system/temp_directory.h"
 
 namespace orvek::app {
@@ -67,8 +68,13 @@ void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOp
     return;
   }
   // Only the installer that holds the name may clear what ended runs left
-  // behind: another running installer's folder would still be in use.
-  if (!options.dry_run) orvek::payload::RemoveStalePrivateTempFolders();
+  // behind: another running installer's folder would still be in use. An
+  // installation that ended midway is taken back first, so the earlier one
+  // is in place again before it is looked for.
+  if (!options.dry_run) {
+    orvek::system::RepairInterruptedInstallation();
+    orvek::payload::RemoveStalePrivateTempFolders();
+  }
   fields.FInstallScope = ChooseInstallScope(options.all_users);
   fields.FDeviceInfo = ComputeDeviceInfo();
   fields.FMonitors = GetMonitorIds();

@@ -64,10 +64,13 @@ struct SetUpOptions {
 
 // Runs the set-up in its order. A failure raised by a step ends it there and
 // reaches the caller (the window shows its message); what earlier steps set
-// stays. An all-users installation is logged with its reason
-// ("all-users installation, /ALLUSERS" or "..., running as LocalSystem"); the
-// proposed target is then the all-users installation's folder before the
-// per-user one's (the other way round for a per-user installation).
+// stays. Right after the installer mutex, an installation that ended midway
+// is taken back (system::RepairInterruptedInstallation); a dry run leaves it,
+// and what ended runs left in the temporary directory, as they are. An
+// all-users installation is logged with its reason ("all-users installation,
+// /ALLUSERS" or "..., running as LocalSystem"); the proposed target is then the
+// all-users installation's folder before the per-user one's (the other way
+// round for a per-user installation).
 void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOptions& options = {});
 
 // True when another installer process holds the installer mutex. The first

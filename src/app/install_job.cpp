@@ -12,18 +12,20 @@
 #include "system/directories.h"
 #include "system/mutex_probe.h"
 #include "system/process_killer.h"
+#include "system/recoverable_steps.h"
 
 namespace orvek::app {
 namespace {
 
 constexpr const wchar_t* kUninstalling = L"正在卸载旧版本...";
 
-// Creates `dir` with every missing parent; false when it is not a directory
-// afterwards (an empty text never is).
-bool CreateInstallDirectory(const std::wstring& dir) {
+// Creates `dir` with every missing parent, as a step taken back with the
+// others; false when it is not a directory afterwards (an empty text never
+// is).
+bool CreateInstallDirectory(const std::wstring& dir, UpgradeSteps& steps) {
   if (dir.empty()) return false;
   try {
-    orvek::system::CreateDirectories(dir);
+    steps.Run(orvek::system::CreateDirectoryStep(dir));
   } catch (const std::exception&) {
     return false;
   }
@@ -44,37 +46,52 @@ void LogScopeReplacement(const InstallRequest& request) {
                       L" installation, " + other);
 }
 
-void Install(const InstallRequest& request, InstallView& view) {
+void Install(const InstallRequest& request, InstallView& view, UpgradeSteps& steps) {
   const std::wstring dir = InstallDirectory(request.target_text);
-  if (!CreateInstallDirectory(dir)) {
+  if (!CreateInstallDirectory(dir, steps)) {
+    steps.UndoAll();
     view.ShowPage(tpInstallFailed, kBadDirectoryText, true);
     orvek::log::LogError(L"mkdir install path error, " + dir);
     return;
   }
-  // Earlier generations log their own failures and never fail the installation.
+  // Earlier generations are moved aside, not deleted: until the new
+  // installation is complete, every failure brings them back. A location
+  // that cannot be moved ends the job (EarlierInstallationInUse).
   LogScopeReplacement(request);
   if (!request.uninstall_v49.empty()) {
-    RemoveInstallationV49(request.uninstall_v49, [&] { view.SetProgressText(kUninstalling); });
+    app::RemoveInstallationV49(request.uninstall_v49, steps, [&] { view.SetProgressText(kUninstalling); });
   }
   // The installer's own entry under HKLM: removed the same way.
   if (!request.uninstall_all_users.empty() && !SameDirectory(request.uninstall_all_users, request.uninstall_v49)) {
-    RemoveInstallationV49(request.uninstall_all_users, [&] { view.SetProgressText(kUninstalling); });
+    app::RemoveInstallationV49(request.uninstall_all_users, steps, [&] { view.SetProgressText(kUninstalling); });
   }
   if (!request.uninstall_v50.empty()) {
-    RemoveInstallationV50(request.uninstall_v50, request.root_key_v50);
+    app::RemoveInstallationV50(request.uninstall_v50, request.root_key_v50, steps);
   }
+  // The target may have gone aside with an earlier generation it lies in.
+  orvek::system::CreateDirectories(dir);
   view.SetProgressText(kInstallingText);
 
+  // The refused-offset page offers a retry, which starts a new job: it is
+  // shown only once this job has taken everything back.
+  std::wstring refused_offset_text;
   orvek::payload::PayloadHooks hooks;
-  hooks.show_error_page = [&](const std::wstring& text) { view.ShowPage(tpInstalling, text, true); };
+  hooks.show_error_page = [&](const std::wstring& text) { refused_offset_text = text; };
   hooks.show_progress = [&](std::int32_t percent) { view.ShowProgress(percent); };
   hooks.after_extract = [&] {
     if (request.clear_data) ClearUserData();
   };
   // The temporary archive lives in the stretch's private folder, which is
   // gone when it returns.
-  if (!orvek::payload::ExtractPayload(request.payload, dir, hooks)) return;
+  if (!orvek::payload::ExtractPayload(request.payload, dir, hooks)) {
+    steps.UndoAll();
+    view.ShowPage(tpInstalling, refused_offset_text, true);
+    return;
+  }
   RegisterInstallation(request, dir);
+  // The new installation is complete. The earlier one goes now, before the
+  // finished page lets the user end the program in the middle of it.
+  steps.CompleteAll();
 
   view.ShowPage(tpInstallFinished, L"", false);
   view.SetEnvCheckVisible(orvek::system::FileExists(dir + kEnvCheckTool));
@@ -86,17 +103,26 @@ void Install(const InstallRequest& request, InstallView& view) {
   orvek::log::LogInfo(L"install ok.");
 }
 
+void Fail(UpgradeSteps& steps, InstallView& view, const std::wstring& message, const wchar_t* page_text) {
+  orvek::log::LogError(L"install failed, " + message);
+  steps.UndoAll();
+  view.ShowPage(tpInstallFailed, page_text, true);
+}
+
 }  // namespace
 
 void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept {
+  // Undone inside each handler, before the page: a silent run reads the
+  // failure being handled to choose its exit code.
+  UpgradeSteps steps;
   try {
-    Install(request, view);
+    Install(request, view, steps);
+  } catch (const orvek::system::EarlierInstallationInUse& e) {
+    Fail(steps, view, orvek::base::WideFromUtf8(e.what()), kEarlierInstallationInUseText);
   } catch (const std::exception& e) {
-    orvek::log::LogError(L"install failed, " + orvek::base::WideFromUtf8(e.what()));
-    view.ShowPage(tpInstallFailed, kInstallFailedText, true);
+    Fail(steps, view, orvek::base::WideFromUtf8(e.what()), kInstallFailedText);
   } catch (...) {
-    orvek::log::LogError(L"install failed, unknown failure");
-    view.ShowPage(tpInstallFailed, kInstallFailedText, true);
+    Fail(steps, view, L"unknown failure", kInstallFailedText);
   }
 }
 

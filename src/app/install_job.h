@@ -26,12 +26,21 @@ class InstallView {
 inline constexpr const wchar_t* kInstallingText = L"正在安装...";
 inline constexpr const wchar_t* kInstallFailedText = L"安装异常，请关闭当前程序重新安装！";
 inline constexpr const wchar_t* kBadDirectoryText = L"无效的安装目录，请关闭当前程序，重新安装！";
+// An earlier installation could not be moved aside: a file in it is held
+// open by another program. Nothing was deleted.
+inline constexpr const wchar_t* kEarlierInstallationInUseText =
+    L"旧版本的文件正被其他程序占用，请关闭该程序后重新安装！";
 inline constexpr const wchar_t* kEnvCheckTool = L"\\lib\\ia32\\win32\\runtime-check\\orvekRunTimeCheck.exe";
 
 // Runs one installation on the calling (worker) thread. Every outcome ends
 // on a page of the view and in the log; nothing escapes it: a failure
 // outside the payload stretch, too, ends on the failed page with
-// "install failed, " and its message.
+// "install failed, " and its message. Until the new installation is
+// complete, the earlier generations only wait aside (recoverable_steps.h):
+// every failure takes the job's changes back before its page is shown, an
+// earlier generation that cannot be moved aside ends on the failed page
+// with kEarlierInstallationInUseText, and once the new installation is
+// registered the generations aside are removed.
 void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept;
 
 // The install button's last checks before a job, shared with an unattended

@@ -11,6 +11,7 @@
 #include "system/directory_removal.h"
 #include "system/installation_registration.h"
 #include "system/previous_installations.h"
+#include "system/recoverable_steps.h"
 #include "system/registry.h"
 #include "system/removal_rules.h"
 #include "system/shortcut_folders.h"
@@ -35,6 +36,11 @@ void SayGeneration(const wchar_t* name, HKEY root, const std::wstring& key, cons
   const std::wstring entry = std::wstring(name) + L" " + RootName(root) + L"\\" + key;
   if (location.empty()) return Say(entry + L", not found");
   Say(entry + L", location " + location + L", " + GuardVerdict(location));
+  const orvek::system::RemovalCheck check = orvek::system::CheckRemovalLocation(location);
+  if (check.accepted()) {
+    Say(std::wstring(name) + L" would be moved aside to " + orvek::system::FreeAsideLocation(check.final_path) +
+        L" and removed once the installation is complete");
+  }
 }
 
 void SayEarlierGenerations(const InstallRequest& request) {
@@ -104,6 +110,7 @@ std::wstring VerdictText(std::int32_t verdict) {
 
 ExitCode LogInstallPlan(const PlanFacts& facts) {
   const InstallRequest& request = facts.request;
+  for (const std::wstring& line : orvek::system::DescribeInterruptedInstallation()) Say(line);
   const std::wstring dir = InstallDirectory(request.target_text);
   Say(std::wstring(orvek::system::ScopeName(request.scope)) + L" installation");
   Say(L"target directory " + dir +

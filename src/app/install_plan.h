@@ -18,9 +18,11 @@ struct PlanFacts {
   bool target_space_short = false;  // below the threshold on the target drive
 };
 
-// Logs the plan, one "plan, ..." line per item: the target directory and
-// its free space; each earlier generation with its registry key, location
-// and the removal guard's verdict (and why it refuses); the user data when
+// Logs the plan, one "plan, ..." line per item: what an installation that
+// ended midway left to take back first; the target directory and its free
+// space; each earlier generation with its registry key, location, the
+// removal guard's verdict (and why it refuses) and where it would wait
+// aside until the installation is complete; the user data when
 // it would be cleared; the version verdict; the shortcuts and the uninstall
 // entry. Reads files and the registry only. Returns the code the
 // installation would end with as far as it can be known beforehand (disk

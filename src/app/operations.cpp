@@ -57,12 +57,13 @@ void addPublicLog(const InstallRequest& request, const std::wstring& page, const
 
 PreviousInstallations FindPreviousInstallations() { return orvek::system::FindPreviousInstallations(); }
 
-void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying) {
-  orvek::system::RemoveInstallationV49(location, before_emptying);
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+                           const std::function<void()>& before_emptying) {
+  orvek::system::RemoveInstallationV49(location, steps, before_emptying);
 }
 
-void RemoveInstallationV50(const std::wstring& location, HKEY root) {
-  orvek::system::RemoveInstallationV50(location, root);
+void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps) {
+  orvek::system::RemoveInstallationV50(location, root, steps);
 }
 
 void ClearUserData() { orvek::system::ClearUserData(); }

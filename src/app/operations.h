@@ -34,9 +34,14 @@ using orvek::system::PreviousInstallations;
 PreviousInstallations FindPreviousInstallations();
 
 // `before_emptying` runs after the old configuration has been saved and
-// before the location is emptied (the worker shows its progress text then).
-void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying);
-void RemoveInstallationV50(const std::wstring& location, HKEY root);
+// before the location is moved aside (the worker shows its progress text
+// then). Both removals are steps of `steps`, taken back when the
+// installation fails; they throw system::EarlierInstallationInUse when the
+// location cannot be moved aside.
+using orvek::system::UpgradeSteps;
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+                           const std::function<void()>& before_emptying);
+void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps);
 void ClearUserData();
 // Shortcuts and the uninstall entry of `request` for `dir` (its trimmed
 // target), in its scope; never throws.

@@ -82,7 +82,9 @@ class QuietInstallView : public InstallView {
     } else if (page == tpInstalling && error) {
       outcome_ = ExitCode::kInstallerDamaged;  // the stored payload offset was refused
     } else if (page == tpInstallFailed) {
-      outcome_ = msg == kBadDirectoryText ? ExitCode::kTargetDirectory : FailureCode();
+      outcome_ = msg == kBadDirectoryText                ? ExitCode::kTargetDirectory
+                 : msg == kEarlierInstallationInUseText ? ExitCode::kEarlierInstallationInUse
+                                                        : FailureCode();
     }
   }
   void SetProgressText(const std::wstring&) override {}

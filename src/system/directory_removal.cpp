@@ -1,6 +1,5 @@
 #include "system/directory_removal.h"
 
-#include <algorithm>
 #include <exception>
 
 #include "log/logs.h"
@@ -8,6 +7,7 @@
 #include "base/unicode.h"
 #include "system/directories.h"
 #include "system/removal_rules.h"
+#include "system/tree_removal.h"
 #include "base/unique_handle.h"
 
 namespace orvek::system {
@@ -35,15 +35,6 @@ std::wstring FinalPath(const std::wstring& path) {
   }
 }
 
-std::wstring WithBackslash(std::wstring path) {
-  if (path.empty() || path.back() != L'\\') path += L'\\';
-  return path;
-}
-
-bool IsDirectoryLink(DWORD attributes) {
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 }  // namespace
 
 RemovalCheck CheckRemovalLocation(const std::wstring& path) {
@@ -64,73 +55,60 @@ RemovalCheck CheckRemovalLocation(const std::wstring& path) {
   return check;
 }
 
-bool WalkDir(const std::wstring& directory, const WalkAction& action, const std::wstring& mask,
-             bool recursive, bool directories_only, std::vector<std::wstring>& paths,
-             bool skip_32_character_names) {
-  const std::wstring folder = WithBackslash(directory);
-  WIN32_FIND_DATAW entry{};
-  const base::UniqueFindHandle search = base::MakeUniqueFindHandle(
-      ::FindFirstFileW((folder + mask).c_str(), &entry));
-  if (!search) return true;
-  do {
-    const std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = folder + name;
-    const DWORD attributes = entry.dwFileAttributes;
-    // The attribute table admits one word with the reparse bit; entering it
-    // could lead the walk into a link's target, so it counts as a file.
-    if (IsDirectoryEntry(attributes, name) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      if (skip_32_character_names && name.size() == 32) continue;
-      paths.push_back(path);
-      if (directories_only && action && !action(path, attributes)) return false;
-      if (recursive && !WalkDir(path, action, mask, recursive, directories_only, paths, false)) {
-        return false;
-      }
-    } else if (!directories_only) {
-      paths.push_back(path);
-      if (action && !action(path, attributes)) return false;
-    }
-  } while (::FindNextFileW(search.get(), &entry));
-  return true;
+void LogRemovalRefusal(const std::wstring& path, const std::wstring& refusal) {
+  std::wstring line = L"DelDir failed, the dir is not contain orvek, " + path;
+  if (refusal != kRefusalNoOrvek) line += L", " + refusal;
+  log::LogWarn(line);
 }
 
-bool DelDir(const std::wstring& path, const std::vector<std::wstring>* filter_list,
-            bool skip_32_character_names, bool remove_itself) {
-  if (path.empty() || !DirectoryExists(path)) return false;
+std::optional<std::wstring> AcceptRemoval(const std::wstring& path) {
+  if (path.empty() || !DirectoryExists(path)) return std::nullopt;
+  const RemovalCheck check = CheckRemovalLocation(path);
+  if (!check.accepted()) {
+    LogRemovalRefusal(path, check.refusal);
+    return std::nullopt;
+  }
+  log::LogInfo(L"DelDir " + path);
+  return check.final_path;
+}
+
+namespace {
+
+// The guard, then the walk through handles on the final path the guard
+// judged, so a link swapped in along the given path after the check cannot
+// redirect it.
+bool GuardedRemoval(const std::wstring& path, const TreeRemovalOptions& options) {
   try {
-    const RemovalCheck check = CheckRemovalLocation(path);
-    if (!check.accepted()) {
-      std::wstring line = L"DelDir failed, the dir is not contain orvek, " + path;
-      if (check.refusal != kRefusalNoOrvek) line += L", " + check.refusal;
-      log::LogWarn(line);
+    const std::optional<std::wstring> final_path = AcceptRemoval(path);
+    if (!final_path) return false;
+    if (!RemoveTreeThroughHandles(*final_path, options)) {
+      LogRemovalRefusal(path, L"the location changed after it was checked");
       return false;
     }
-    log::LogInfo(L"DelDir " + path);
-
-    // The walk runs on the final path, so a link swapped in along the given
-    // path after the check cannot redirect it.
-    const std::wstring root = WithBackslash(check.final_path);
-    const auto delete_file = [filter_list](const std::wstring& file, DWORD attributes) {
-      if (filter_list &&
-          std::find(filter_list->begin(), filter_list->end(), file) != filter_list->end()) {
-        return true;
-      }
-      if (!::DeleteFileW(file.c_str()) &&
-          !(IsDirectoryLink(attributes) && ::RemoveDirectoryW(file.c_str()))) {
-        log::LogErrorFmt(L"Cannot delete File %s", file);
-      }
-      return true;
-    };
-    std::vector<std::wstring> paths;
-    const bool walked =
-        WalkDir(root, delete_file, L"*.*", true, false, paths, skip_32_character_names);
-    for (auto it = paths.rbegin(); it != paths.rend(); ++it) ::RemoveDirectoryW(it->c_str());
-    if (remove_itself) ::RemoveDirectoryW(root.c_str());
-    return walked;
+    return true;
   } catch (const std::exception& e) {
     log::LogError(L"DelDir error, " + base::WideFromUtf8(e.what()));
     return false;
   }
+}
+
+}  // namespace
+
+bool DelDir(const std::wstring& path, const std::vector<std::wstring>* filter_list,
+            bool skip_32_character_names, bool remove_itself) {
+  TreeRemovalOptions options;
+  options.keep = filter_list;
+  options.skip_32_character_names = skip_32_character_names;
+  options.remove_root = remove_itself;
+  return GuardedRemoval(path, options);
+}
+
+bool RemoveOwnDirectory(const std::wstring& path) {
+  TreeRemovalOptions options;
+  options.own_tree = true;
+  options.remove_root = true;
+  GuardedRemoval(path, options);
+  return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace orvek::system

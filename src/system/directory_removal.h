@@ -9,7 +9,7 @@
 
 #include <windows.h>
 
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,36 +35,38 @@ struct RemovalCheck {
 // changes nothing and throws nothing but std::bad_alloc; any thread.
 RemovalCheck CheckRemovalLocation(const std::wstring& path);
 
-// Called by WalkDir for each entry with its full path and attribute word;
-// answers true to go on, false to stop the walk.
-using WalkAction = std::function<bool(const std::wstring& path, DWORD attributes)>;
+// The start DelDir makes for `path`, shared with the removals that move a
+// directory aside first: nothing for an empty path or no directory (no
+// line); else the guard's refusal logged as "DelDir failed, the dir is not
+// contain orvek, <path>" (with the reason, when another than the "orvek"
+// test) and nothing; else "DelDir <path>" logged and the final path to act
+// on. Throws only std::bad_alloc.
+std::optional<std::wstring> AcceptRemoval(const std::wstring& path);
 
-// Walks `directory` (searching base + `mask`) in the order the file system
-// returns entries, skipping "." and "..". Entries for which
-// IsDirectoryEntry holds are recorded in `paths` and, with `recursive`,
-// walked in turn; with `directories_only` the action is called for them.
-// Everything else is treated as a file: recorded, and given to the action
-// unless `directories_only`. A reparse point is never entered. With
-// `skip_32_character_names`, directories whose name is exactly 32
-// characters long are skipped at the top level. Returns false when the
-// action stopped the walk, true otherwise (also when nothing was found).
-bool WalkDir(const std::wstring& directory, const WalkAction& action, const std::wstring& mask,
-             bool recursive, bool directories_only, std::vector<std::wstring>& paths,
-             bool skip_32_character_names);
+// The guard's refusal line for `path`, as AcceptRemoval writes it.
+void LogRemovalRefusal(const std::wstring& path, const std::wstring& refusal);
 
 // Empties `path` after CheckRemovalLocation accepted it, and with
-// `remove_itself` removes it too. Files are deleted during the walk (those
-// in `filter_list`, full paths as walked, are kept); a link found inside is
+// `remove_itself` removes it too, walking through handles
+// (tree_removal.h). Files are deleted during the walk (those in
+// `filter_list`, full paths as walked, are kept); a link found inside is
 // removed as a link, its target never entered; a file that cannot be
 // deleted (read-only ones are not made writable) is logged with
 // "Cannot delete File <path>" and keeps its directories. Directories are
-// removed afterwards, deepest first, where empty.
+// removed deepest first, where empty.
 // Returns false without a log line when `path` is empty or no directory;
 // false with "DelDir failed, the dir is not contain orvek, <path>" (and the
 // reason, when another than the "orvek" test) when the guard refuses;
-// false with "DelDir error, <message>" when a failure was raised; else the
-// walk's result. Logs "DelDir <path>" before walking. Never throws.
+// false with "DelDir error, <message>" when a failure was raised; else
+// true. Logs "DelDir <path>" before walking. Never throws.
 bool DelDir(const std::wstring& path, const std::vector<std::wstring>* filter_list,
             bool skip_32_character_names, bool remove_itself);
+
+// Removes `path` with everything in it, for a directory the installer
+// itself made or moved aside: the guard and the lines of DelDir, but every
+// real directory inside is entered whatever its attributes, and read-only
+// files go too. True when nothing is at `path` afterwards (also when
+// nothing was). Never throws.
+bool RemoveOwnDirectory(const std::wstring& path);
 
 }  // namespace orvek::system

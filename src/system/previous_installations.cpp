@@ -9,6 +9,7 @@
 #include "system/directories.h"
 #include "system/directory_removal.h"
 #include "system/installation_registration.h"
+#include "system/recoverable_steps.h"
 #include "system/registry.h"
 #include "system/removal_rules.h"
 #include "system/temp_directory.h"
@@ -92,7 +93,8 @@ bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_k
   }
 }
 
-void RemoveInstallationV49(const std::wstring& location, const std::function<void()>& before_emptying) {
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+                           const std::function<void()>& before_emptying) {
   log::LogInfo(L"begin to uninstall oldversion " + location);
   try {
     BackUpConfiguration(location);
@@ -106,22 +108,21 @@ void RemoveInstallationV49(const std::wstring& location, const std::function<voi
       log::LogWarn(L"removal progress not shown, " + base::WideFromUtf8(e.what()));
     }
   }
-  DelDir(location, nullptr, false, false);
+  steps.Run(MoveAsideStep(location));
   // A location without a drive would name the current drive's root instead.
   if (const std::wstring drive = DrivePart(location); !drive.empty()) {
-    const std::wstring shortcut = drive + L"\\" + kShortcutName + L".lnk";
-    if (FileExists(shortcut)) ::DeleteFileW(shortcut.c_str());
+    steps.Run(MoveShortcutAsideStep(drive + L"\\" + kShortcutName + L".lnk"));
   }
   log::LogInfo(L"uninstall oldversion end");
 }
 
-void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50) {
+void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50, UpgradeSteps& steps) {
   log::LogInfo(L"begin to uninstall oldversion " + location);
-  DelDir(location, nullptr, false, false);
+  steps.Run(MoveAsideStep(location));
   log::LogInfo(L"uninstall oldversion end");
   log::LogInfo(L"begin to delete v5.0 registry.");
-  DeleteRegistryKey(kUninstallParentV50, kProductKeyV50, root_key_v50);
-  DeleteRegistryKey(L"Software", kProductKeyV50, root_key_v50);
+  steps.Run(DeleteRegistryKeyStep(root_key_v50, kUninstallParentV50, kProductKeyV50));
+  steps.Run(DeleteRegistryKeyStep(root_key_v50, L"Software", kProductKeyV50));
   log::LogInfo(L"end delete v5.0 registry.");
 }
 

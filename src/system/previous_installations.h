@@ -14,6 +14,7 @@
 #include <string>
 
 #include "system/installation_registration.h"
+#include "system/recoverable_steps.h"
 
 namespace orvek::system {
 
@@ -53,17 +54,23 @@ PreviousInstallations FindPreviousInstallations();
 // with "del registry error, <message>, path <parent>, key <sub>" logged.
 bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_key, HKEY root);
 
-// Backs up "app.cfg" to "<temp>\orvekteacher.cfg", empties `location` (kept
-// itself) and deletes the shortcut at the root of its drive. Logs its begin
-// and end. `before_emptying`, when given, runs between the backup and the
-// emptying (the window shows its removal text then); a failure it raises is
-// logged and the removal goes on. Install worker thread; never throws.
-void RemoveInstallationV49(const std::wstring& location,
+// Backs up "app.cfg" to "<temp>\orvekteacher.cfg", moves `location` aside
+// (MoveAsideStep: an empty directory stays in its place) and deletes the
+// shortcut at the root of its drive, both as steps of `steps`, which takes
+// them back or completes them. Logs its begin and end. `before_emptying`,
+// when given, runs between the backup and the move (the window shows its
+// removal text then); a failure it raises is logged and the removal goes
+// on. Install worker thread. Throws EarlierInstallationInUse when the
+// location cannot be moved; nothing is deleted then.
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
                            const std::function<void()>& before_emptying = nullptr);
 
-// Empties `location` and deletes the v5.0 keys below `root_key_v50`, the
-// latter whatever the emptying did. Install worker thread; never throws.
-void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50);
+// Moves `location` aside and deletes the v5.0 keys below `root_key_v50`
+// (each key copied for taking it back), the latter whatever the move did,
+// as steps of `steps`. Install worker thread. Throws
+// EarlierInstallationInUse when the location cannot be moved; nothing is
+// deleted then.
+void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50, UpgradeSteps& steps);
 
 // Empties and removes "%APPDATA%\orvekclient\" (through DelDir's guard).
 // Install worker thread; never throws.

@@ -101,4 +101,27 @@ void RegistryKey::DeleteKeyTree(const std::wstring& sub_key) {
   ::RegDeleteKeyExW(key_.get(), sub_key.c_str(), KEY_WOW64_32KEY, 0);
 }
 
+std::vector<std::wstring> RegistryKey::SubKeyNames() const {
+  std::vector<std::wstring> names;
+  DWORD longest = 0;
+  if (::RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return names;
+  }
+  std::vector<wchar_t> name(longest + 1);
+  for (DWORD i = 0;; ++i) {
+    DWORD length = static_cast<DWORD>(name.size());
+    if (::RegEnumKeyExW(key_.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      return names;
+    }
+    names.emplace_back(name.data(), length);
+  }
+}
+
+void RegistryKey::CopyTreeFrom(const RegistryKey& source) {
+  const LONG status = ::RegCopyTreeW(source.get(), nullptr, key_.get());
+  if (status != ERROR_SUCCESS) throw base::OsError("RegCopyTreeW", static_cast<DWORD>(status));
+}
+
 }  // namespace orvek::system

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/unique_handle.h"
 
@@ -61,6 +62,14 @@ class RegistryKey {
   // last index to the first, deepest first, then the key. Failures of single
   // deletions are not reported (what can be deleted is). Missing: nothing.
   void DeleteKeyTree(const std::wstring& sub_key);
+
+  // The names of the subkeys directly below, in the registry's order; empty
+  // when they cannot be listed.
+  std::vector<std::wstring> SubKeyNames() const;
+
+  // Copies every value and subkey of `source` into this key, overwriting
+  // values of the same name. Throws base::OsError on failure.
+  void CopyTreeFrom(const RegistryKey& source);
 
   HKEY get() const noexcept { return key_.get(); }
 

@@ -359,6 +359,9 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   EXPECT_NE(text.find("uninstall oldversion end"), std::string::npos);
   EXPECT_EQ(ReadAll(backup), ReadAll(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"app.cfg"));
   ExpectSampleTree(target, /*with_updater=*/false);  // removed on request: "noupdate"
+  // The first installation waited aside until the second was complete.
+  EXPECT_NE(text.find("moved-aside directory removed, " + target.string() + ".orvek-previous"), std::string::npos);
+  EXPECT_FALSE(fs::exists(target.wstring() + L".orvek-previous"));
   EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
             (target / L"uninstall.exe").wstring());
 }

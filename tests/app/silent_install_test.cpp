@@ -32,6 +32,9 @@ namespace fs = std::filesystem;
 
 constexpr const wchar_t* kUninstallKey = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher";
 
+constexpr const wchar_t* kKeyV50 =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92";
+constexpr const wchar_t* kProductKeyV50 = L"Software\\9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92";
 constexpr const wchar_t* kShellFolders = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr const wchar_t* kLink = L"Orvek教师客户端.lnk";
 
@@ -89,6 +92,29 @@ std::set<std::wstring> WindowsOf(DWORD pid) {
   return found;
 }
 
+// Every file of the packed sample tree, compared with what was installed.
+void ExpectSampleTree(const fs::path& target) {
+  const fs::path source = WindowsPath(ORVEK_SAMPLE_TREE);
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(source)) {
+    if (!entry.is_regular_file()) continue;
+    const fs::path installed = target / fs::relative(entry.path(), source);
+    EXPECT_EQ(ReadAll(installed), ReadAll(entry.path())) << installed.string();
+    ++files;
+  }
+  EXPECT_EQ(files, 8u);
+}
+
+bool JournalExists() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\orvek-teacher-install", 0, KEY_READ | KEY_WOW64_32KEY,
+                      &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  ::RegCloseKey(key);
+  return true;
+}
+
 struct Outcome {
   DWORD code = STILL_ACTIVE;
   std::set<std::wstring> windows;  // every window the process had while it ran
@@ -107,10 +133,15 @@ class SilentInstallTest : public ::testing::Test {
   void TearDown() override { Forget(); }
 
   void Forget() {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+    for (const wchar_t* key : {kUninstallKey, kKeyV50, kProductKeyV50}) ::RegDeleteTreeW(HKEY_CURRENT_USER, key);
     ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY, 0);
+    HKEY software = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &software) == 0) {
+      ::RegDeleteTreeW(software, L"orvek-teacher-install");
+      ::RegCloseKey(software);
+    }
     std::error_code ec;
-    fs::remove_all(Target(), ec);
+    fs::remove_all(Target().parent_path(), ec);
     fs::remove(fs::path(RegistryString(HKEY_CURRENT_USER, kShellFolders, L"Desktop")) / kLink, ec);
     fs::remove(fs::path(L"C:\\") / kLink, ec);
     fs::remove(CommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY) / kLink, ec);
@@ -119,6 +150,10 @@ class SilentInstallTest : public ::testing::Test {
 
   // A directory with blanks, outside the program folder.
   static fs::path Target() { return L"C:\\Orvek Silent Test\\teacher client"; }
+  // One the removal guard accepts, and where its earlier tree waits aside.
+  static fs::path UpgradeTarget() { return L"C:\\Orvek Silent Test\\orvek client"; }
+  static fs::path Aside() { return UpgradeTarget().wstring() + L".orvek-previous"; }
+  static std::wstring UpgradeArgs() { return L"/S /D=" + UpgradeTarget().wstring(); }
 
   fs::path Installer() {
     const fs::path installer = dir_.path() / L"orvek-setup-v6.15.1.exe";
@@ -152,15 +187,7 @@ TEST_F(SilentInstallTest, InstallsIntoATargetWithBlanksWithoutAnyWindow) {
 
   // The same tree and entry as a windowed installation, in the given
   // directory itself (no sub-path appended).
-  const fs::path source = WindowsPath(ORVEK_SAMPLE_TREE);
-  size_t files = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(source)) {
-    if (!entry.is_regular_file()) continue;
-    const fs::path installed = Target() / fs::relative(entry.path(), source);
-    EXPECT_EQ(ReadAll(installed), ReadAll(entry.path())) << installed.string();
-    ++files;
-  }
-  EXPECT_EQ(files, 8u);
+  ExpectSampleTree(Target());
   EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
             (Target() / L"uninstall.exe").wstring());
   EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"DisplayIcon"),
@@ -359,8 +386,6 @@ std::vector<std::wstring> Differences(const std::map<std::wstring, std::wstring>
 }
 
 TEST_F(SilentInstallTest, PlanListsBothGenerationsWithTheGuardsVerdictAndChangesNothing) {
-  constexpr const wchar_t* kKeyV50 =
-      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92";
   const fs::path old49 = L"C:\\plan test\\orvek\\old49";
   const fs::path old50 = L"C:\\plan test\\Orvek5";  // no "orvek" in lower case: refused
   for (const fs::path& dir : {old49, old50}) {
@@ -394,6 +419,8 @@ TEST_F(SilentInstallTest, PlanListsBothGenerationsWithTheGuardsVerdictAndChanges
   for (const std::string line : {
            "plan, v4.9 HKEY_CURRENT_USER\\Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher, "
            "location C:\\plan test\\orvek\\old49\\, removal accepted, would empty C:\\plan test\\orvek\\old49",
+           "plan, v4.9 would be moved aside to C:\\plan test\\orvek\\old49.orvek-previous and removed once the "
+           "installation is complete",
            "plan, v5.0 HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
            "9d2b61e4-58a3-5c07-b1f8-3e6a0c4d7b92, location C:\\plan test\\Orvek5\\, removal refused, "
            "the path does not contain orvek",
@@ -483,6 +510,109 @@ TEST_F(SilentInstallTest, TheReadmeStartUpScriptInstallsOnceAndThenDetectsTheIns
   std::error_code ec;
   fs::remove(L"C:\\windows\\Temp\\orvek-install.log", ec);
   fs::remove_all(L"C:\\Program Files (x86)\\orvek\\orvekteacher", ec);
+}
+
+// Wine moves a folder while a file in it is held open without sharing
+// (Windows refuses; the next case): the upgrade completes, and what the
+// holder kept aside goes with the first run after it has let go.
+TEST_F(SilentInstallTest, UpgradeOverAHeldFileCompletesAndALaterRunRemovesWhatStayedAside) {
+  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  const HANDLE held = ::CreateFileW((UpgradeTarget() / L"res" / L"data.bin").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const Outcome upgrade = Run(Installer(), UpgradeArgs());
+  ::CloseHandle(held);
+  EXPECT_EQ(upgrade.code, 0u) << upgrade.log;
+  ExpectSampleTree(UpgradeTarget());
+  EXPECT_TRUE(fs::exists(Aside() / L"res" / L"data.bin"));
+  EXPECT_FALSE(fs::exists(Aside() / L"orvekclient.exe"));
+
+  const Outcome later = Run(Installer(), UpgradeArgs());
+  EXPECT_EQ(later.code, 0u) << later.log;
+  EXPECT_LT(later.log.find("moved-aside directory removed, " + Aside().string()), later.log.find("begin to install..."));
+  EXPECT_FALSE(fs::exists(Aside()));
+  EXPECT_FALSE(JournalExists());
+}
+
+// Under Wine as under Windows, a folder held open without delete sharing
+// cannot be moved (a program whose working folder it is holds it so;
+// Windows refuses as well while a file inside is held): nothing is deleted.
+TEST_F(SilentInstallTest, UpgradeThatCannotMoveTheEarlierInstallationEndsWithItsCodeAndDeletesNothing) {
+  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
+                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
+  const auto before = Snapshot(except);
+  const HANDLE held = ::CreateFileW(UpgradeTarget().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const Outcome run = Run(Installer(), UpgradeArgs());
+  ::CloseHandle(held);
+  EXPECT_EQ(run.code, 4607u) << run.log;
+  EXPECT_EQ(Differences(before, Snapshot(except)), std::vector<std::wstring>());
+  EXPECT_NE(run.log.find("install failed, the earlier installation cannot be moved aside, "), std::string::npos);
+}
+
+// The last bytes of the archive's data are damaged: the items before them
+// are extracted, then the run fails. What the removal of both earlier
+// generations changed is back as it was: their trees, their registry keys,
+// the shortcut at the drive's root.
+TEST_F(SilentInstallTest, UpgradeWhosePayloadIsDamagedAtALateItemBringsTheEarlierOneBack) {
+  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  const fs::path old50 = UpgradeTarget().parent_path() / L"orvek5";
+  fs::create_directories(old50);
+  std::ofstream(old50 / L"client.exe") << "v5.0";
+  const std::wstring v50 = L"\"" + (old50 / L"uninst.exe").wstring() + L"\" /S";
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKeyV50, L"UninstallString", REG_SZ, v50.c_str(),
+                              static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kProductKeyV50) + L"\\client").c_str(), L"server",
+                              REG_SZ, L"school", 14), ERROR_SUCCESS);
+  const fs::path damaged = dir_.path() / L"damaged.exe";
+  fs::copy_file(Installer(), damaged);
+  {
+    // 7z's start header, at the payload offset stored at byte 128, gives
+    // the length of the packed data before the archive's header. Its last
+    // few hundred bytes are the compressed header itself: the damage goes
+    // just before them, into the end of the items' data.
+    std::fstream file(damaged, std::ios::binary | std::ios::in | std::ios::out);
+    std::int32_t offset = 0;
+    std::uint64_t packed = 0;
+    file.seekg(128).read(reinterpret_cast<char*>(&offset), 4);
+    file.seekg(offset + 12).read(reinterpret_cast<char*>(&packed), 8);
+    file.seekp(offset + 32 + static_cast<std::int64_t>(packed) - 1024).write(std::string(16, '\xA5').data(), 16);
+  }
+  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
+                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
+  const auto before = Snapshot(except);
+  const Outcome run = Run(damaged, UpgradeArgs());
+  EXPECT_EQ(run.code, 4604u) << run.log;
+  EXPECT_EQ(Differences(before, Snapshot(except)), std::vector<std::wstring>());
+  for (const char* line : {"install failed, item ", "earlier installation moved back, ",
+                           "registry key restored, HKEY_CURRENT_USER\\",
+                           "shortcut restored, C:\\"}) {
+    EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
+  }
+}
+
+TEST_F(SilentInstallTest, UpgradeKilledDuringItsExtractionIsTakenBackByTheNextRun) {
+  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  const fs::path filler = UpgradeTarget() / L"res" / L"filler";
+  {
+    const std::wstring args = UpgradeArgs();
+    ChildProcess child = ChildProcess::Start(WindowsPath(ORVEK_SAMPLE_WITH_FILLER), {}, &args);
+    // Ended once the new tree has begun to fill the earlier one's place.
+    while (!fs::exists(filler) && ::WaitForSingleObject(child.Handle(), 2) == WAIT_TIMEOUT) {
+    }
+    child.Terminate();
+    ASSERT_TRUE(fs::exists(filler));
+    ASSERT_TRUE(fs::exists(Aside() / L"orvekclient.exe"));
+  }
+  const Outcome rerun = Run(Installer(), UpgradeArgs());
+  EXPECT_EQ(rerun.code, 0u) << rerun.log;
+  EXPECT_LT(rerun.log.find("earlier installation moved back, " + Aside().string()),
+            rerun.log.find("begin to install..."));
+  ExpectSampleTree(UpgradeTarget());
+  EXPECT_FALSE(fs::exists(filler));
+  EXPECT_FALSE(fs::exists(Aside()));
+  EXPECT_FALSE(JournalExists());
 }
 
 }  // namespace

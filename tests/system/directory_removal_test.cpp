@@ -8,6 +8,7 @@
 #include "support/log_tail.h"
 #include "system/previous_installations.h"
 #include "system/removal_rules.h"
+#include "system/tree_removal.h"
 #include "support/wine_links.h"
 
 namespace orvek::system {
@@ -20,9 +21,15 @@ using test::ReadText;
 using test::WriteText;
 
 bool IsEmptyDirectory(const std::wstring& dir) {
-  std::vector<std::wstring> entries;
-  WalkDir(dir, nullptr, L"*.*", false, false, entries, false);
-  return Exists(dir) && entries.empty();
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW((dir + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  int entries = 0;
+  do {
+    entries += std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..";
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return entries == 0;
 }
 
 class DelDirTest : public ::testing::Test {
@@ -84,6 +91,25 @@ TEST_F(DelDirTest, LinkToADirectoryInsideIsNeverEnteredItsTargetSurvives) {
   if (!test::RunsUnderWine()) {
     EXPECT_FALSE(Exists(location));
   }
+}
+
+// The walk is paused after listing "a"; meanwhile its subfolder "b" is
+// renamed and a link to another folder put at its name. The walk neither
+// enters the link nor deletes through it.
+TEST_F(DelDirTest, ASubfolderSwappedForALinkWhileTheWalkRunsIsNotEntered) {
+  const std::wstring location = MakeInstallation();
+  const std::wstring victim = MakeVictim(L"victim");
+  SetTreeWalkPauseForTesting([&](const std::wstring& directory) {
+    if (directory.size() < 3 || directory.substr(directory.size() - 3) != L"\\a\\") return;
+    ASSERT_TRUE(::MoveFileW((location + L"a\\b").c_str(), (location + L"b-moved").c_str()));
+    test::MakeSymbolicLink(location + L"a\\b", victim);
+  });
+  test::LogTail log;
+  DelDir(location, nullptr, false, false);
+  SetTreeWalkPauseForTesting(nullptr);
+  EXPECT_EQ(ReadText(victim + L"\\keep.txt"), "precious");
+  EXPECT_TRUE(Has(log.Appended(), L"Cannot delete File " + location + L"a\\b")) << log.Appended();
+  EXPECT_FALSE(Exists(location + L"a\\2.txt"));
 }
 
 TEST_F(DelDirTest, ReadOnlyFileStaysLoggedWithItsDirectories) {

@@ -198,7 +198,9 @@ TEST_F(RemoveInstallationTest, V50KeysGoEvenWhenTheLocationIsRefused) {
   }
   const std::wstring refused = MakeLocation(L"Orvek");
   test::LogTail log;
-  RemoveInstallationV50(refused, HKEY_CURRENT_USER);
+  UpgradeSteps steps;
+  RemoveInstallationV50(refused, HKEY_CURRENT_USER, steps);
+  steps.CompleteAll();
   EXPECT_EQ(ReadText(refused + L"app.cfg"), "server=school");
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKeyV50, KEY_WOW64_32KEY));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKey, KEY_WOW64_32KEY));
@@ -223,7 +225,9 @@ TEST_F(RemoveInstallationTest, V49BacksUpTheConfigurationAndDeletesTheDriveShort
   ::DeleteFileW(backup_.c_str());
 
   test::LogTail log;
-  RemoveInstallationV49(L"R:\\orvek\\");
+  UpgradeSteps steps;
+  RemoveInstallationV49(L"R:\\orvek\\", steps);
+  steps.CompleteAll();
   EXPECT_EQ(ReadText(backup_), "server=school");
   EXPECT_FALSE(Exists(L"R:\\orvek\\app.cfg"));
   EXPECT_FALSE(Exists(L"R:\\orvek\\orvekclient.exe"));
@@ -247,7 +251,9 @@ TEST_F(RemoveInstallationTest, BackupReplacesALinkInsteadOfWritingThroughIt) {
       test::MakeHardLink(backup_, tree_(L"target.txt"));
     }
     const std::wstring location = MakeLocation(symbolic ? L"orvek1" : L"orvek2");
-    RemoveInstallationV49(location);
+    UpgradeSteps steps;
+    RemoveInstallationV49(location, steps);
+    steps.CompleteAll();
     EXPECT_EQ(ReadText(tree_(L"target.txt")), "not yours");
     EXPECT_EQ(ReadText(backup_), "server=school");
   }

@@ -1,0 +1,133 @@
+#include "system/handle_operations.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/text.h"
+#include "system/nt_file_api.h"
+#include "system/removal_rules.h"
+
+namespace orvek::system {
+namespace {
+
+// The native form of a full path: "\??\C:\a" or "\??\UNC\srv\s\a".
+std::wstring NativePath(const std::wstring& path) {
+  if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\') return L"\\??\\UNC\\" + path.substr(2);
+  return L"\\??\\" + path;
+}
+
+bool SetAttributes(HANDLE handle, DWORD attributes) {
+  FILE_BASIC_INFO basic{};
+  if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) return false;
+  basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+  return ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) != FALSE;
+}
+
+DWORD MarkForDeletion(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)
+             ? 0
+             : ::GetLastError();
+}
+
+}  // namespace
+
+base::UniqueHandle OpenEntryItself(const std::wstring& path, DWORD access, DWORD share) {
+  return base::MakeUniqueHandle(::CreateFileW(path.c_str(), access | SYNCHRONIZE, share, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                              nullptr));
+}
+
+base::UniqueHandle OpenChild(HANDLE parent, const std::wstring& name, ACCESS_MASK access, DWORD* error) {
+  const NtFileApi& nt = NtFile();
+  UNICODE_STRING unicode_name;
+  unicode_name.Buffer = const_cast<wchar_t*>(name.c_str());
+  unicode_name.Length = unicode_name.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &unicode_name, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  IO_STATUS_BLOCK status{};
+  HANDLE child = nullptr;
+  const NTSTATUS result =
+      nt.NtOpenFile(&child, access | SYNCHRONIZE, &attributes, &status,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT);
+  if (result < 0) {
+    *error = nt.RtlNtStatusToDosError(result);
+    return {};
+  }
+  *error = 0;
+  return base::MakeUniqueHandle(child);
+}
+
+std::wstring FinalPathOf(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return OrdinaryFromFinalPath(path);
+    }
+    path.assign(n, L'\0');
+  }
+}
+
+bool IsDirectoryAt(HANDLE handle, const std::wstring& final_path) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return false;
+  }
+  const std::wstring reported = FinalPathOf(handle);
+  return !reported.empty() && base::SameText(reported, final_path);
+}
+
+bool IsEntryAt(HANDLE handle, const std::wstring& path) {
+  const std::size_t cut = path.find_last_of(L'\\');
+  if (cut == std::wstring::npos) return false;
+  // "R:\" for an entry at a drive's root: the drive itself, not the
+  // current folder on it.
+  const std::wstring folder_path = path.substr(0, cut == 2 ? 3 : cut);
+  // Links along the folder's path count: only the last step is in question.
+  const base::UniqueHandle folder = base::MakeUniqueHandle(
+      ::CreateFileW(folder_path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  std::wstring expected = folder ? FinalPathOf(folder.get()) : L"";
+  if (expected.empty()) return false;
+  if (expected.back() != L'\\') expected += L'\\';
+  const std::wstring reported = FinalPathOf(handle);
+  return !reported.empty() && base::SameText(reported, expected + path.substr(cut + 1));
+}
+
+DWORD DeleteThroughHandle(HANDLE handle, bool even_read_only) {
+  const DWORD error = MarkForDeletion(handle);
+  if (error != ERROR_ACCESS_DENIED || !even_read_only) return error;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    return error;
+  }
+  if (!SetAttributes(handle, info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY)) return error;
+  const DWORD retried = MarkForDeletion(handle);
+  if (retried != 0) SetAttributes(handle, info.dwFileAttributes);
+  return retried;
+}
+
+DWORD RenameThroughHandle(HANDLE handle, const std::wstring& new_path) {
+  // The full native path: Wine 8 takes a bare name from the current
+  // directory, not from the entry's own folder, and refuses a name relative
+  // to a directory handle.
+  const std::wstring target = NativePath(new_path);
+  const std::size_t name_bytes = target.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = FALSE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(name_bytes);
+  std::copy(target.begin(), target.end(), info->FileName);
+  return ::SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(buffer.size()))
+             ? 0
+             : ::GetLastError();
+}
+
+}  // namespace orvek::system
