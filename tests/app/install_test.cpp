@@ -342,7 +342,8 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
 
   // The installer's own entry is found as the earlier generation.
   const std::string text =
-      InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"chkClearData"}, /*run_client=*/true);
+      InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"btnExpandAndPickup", L"chkClearData"},
+                  /*run_client=*/true);
   EXPECT_FALSE(fs::exists(user_data)) << text;
   // "安装完成" with the run box set started the client in the target folder.
   const std::wstring started = WaitForStart(target / L"orvekclient.exe.started");
@@ -499,6 +500,60 @@ TEST_F(InstallTest, ABrokenArchiveEndsOnTheFailedPageAndCloseEndsTheProgram) {
   EXPECT_TRUE(Visible(L"btnRetry"));
   EXPECT_EQ(PrivateTempFolders(), folders_before) << "the temporary archive's folder is gone";
   Press(L"btnRetry");
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+// A person at the keyboard, one page after the other: Tab walks the page in
+// front only, Enter and Space press the focused control, keys pressed while
+// the installation runs start nothing, and the finished and the failed page
+// put the focus on their button.
+TEST_F(InstallTest, TheKeyboardReachesThePageInFrontOnly) {
+  const auto focus = [&] { return FocusedControl(window_); };
+  const auto focus_becomes = [&](const wchar_t* name) {
+    return WaitUntil([&] { return focus() == Control(name); }, 20000);
+  };
+  const auto tab_to = [&](const wchar_t* page, const wchar_t* name) {
+    for (int press = 0; press < 8 && focus() != Control(name); ++press) {
+      const HWND before = focus();
+      PressKey(VK_TAB);
+      WaitUntil([&] { return focus() != before; }, 2000);
+      EXPECT_TRUE(::IsChild(Control(page), focus())) << "Tab left " << base::Utf8FromWide(page);
+    }
+    return focus() == Control(name);
+  };
+  LogTail log;
+  ASSERT_NE(Start(Installer()), nullptr);
+  ::SetForegroundWindow(window_);
+  ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window_; }, 10000));
+  ASSERT_TRUE(tab_to(L"pnlPreInstall", L"btnInstall"));
+  PressKey(VK_RETURN);  // installs
+  PressKey(VK_RETURN);  // while it installs: nothing
+  PressKey(VK_SPACE);
+  ASSERT_EQ(WaitForOutcome(log), "ok");
+  ASSERT_TRUE(focus_becomes(L"btnFinished"));
+  SaveScreenshot(window_, L"keyboard-finished.png");
+  ASSERT_TRUE(tab_to(L"pnlFinished", L"chkRunApp"));
+  PressKey(VK_SPACE);  // no client started
+  ASSERT_TRUE(tab_to(L"pnlFinished", L"btnFinished"));
+  PressKey(VK_RETURN);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+  const std::string text = log.Appended();
+  EXPECT_EQ(text.find("begin to install..."), text.rfind("begin to install...")) << text;
+  EXPECT_EQ(text.find("install ok."), text.rfind("install ok.")) << text;
+
+  // The failed page: its one button, "关闭", has the focus and ends the program.
+  const fs::path broken = Installer(L"broken.exe");
+  fs::resize_file(broken, fs::file_size(broken) - 100000);
+  LogTail failed_log;
+  ASSERT_NE(Start(broken), nullptr);
+  ::SetForegroundWindow(window_);
+  ASSERT_TRUE(tab_to(L"pnlPreInstall", L"btnInstall"));
+  PressKey(VK_SPACE);
+  ASSERT_NE(WaitForOutcome(failed_log), "ok");
+  ASSERT_TRUE(focus_becomes(L"btnRetry"));
+  EXPECT_EQ(Text(L"btnRetry"), L"关闭");
+  SaveScreenshot(window_, L"keyboard-failed.png");
+  PressKey(VK_RETURN);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
 }
 
