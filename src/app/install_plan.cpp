@@ -7,6 +7,7 @@
 
 #include "app/install_rules.h"
 #include "log/logs.h"
+#include "net/service_config.h"
 #include "system/directories.h"
 #include "system/directory_removal.h"
 #include "system/installation_registration.h"
@@ -85,7 +86,7 @@ void SayRegistration(const InstallRequest& request, const std::wstring& dir) {
   Say(L"uninstall entry HKEY_CURRENT_USER\\" + std::wstring(sys::kRegistrationKey) +
       L", UninstallString " + dir + L"\\uninstall.exe, DisplayName " + sys::kShortcutName +
       L", DisplayIcon " + dir + L"\\orvekclient.exe, Publisher Orvek教育科技股份有限公司, UrlInfoAbout " +
-      sys::kPublisherUrl);
+      orvek::net::kWebSiteHome);
 }
 
 std::wstring VerdictText(std::int32_t verdict) {

@@ -15,6 +15,7 @@
 #include "base/unique_handle.h"
 #include "log/failure_boundary.h"
 #include "log/logs.h"
+#include "net/service_config.h"
 #include "system/directories.h"
 #include "system/disk_space.h"
 #include "system/system_library.h"
@@ -27,8 +28,6 @@ using orvek::skin::ControlKind;
 using orvek::skin::MakeColour;
 using orvek::skin::SkinControl;
 using orvek::skin::TextAlign;
-
-// The maker's web site; pages below it are joined to this.
 
 constexpr const wchar_t* kLabelFont = L"Microsoft YaHei UI";
 const auto kTextGrey = MakeColour(0x33, 0x33, 0x33);
@@ -537,7 +536,7 @@ void TfrmTeacherMain::btnExpandAndPickupClick() {
 void TfrmTeacherMain::chkReadlLicenseClick() { btnInstall->SetEnabled(chkReadlLicense->Checked()); }
 
 void TfrmTeacherMain::pnlLicenseClick() {
-  const std::wstring url = std::wstring(kWebSite) + kLicensePath;
+  const std::wstring url = std::wstring(orvek::net::kWebSite) + kLicensePath;
   ::ShellExecuteW(hwnd_, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

@@ -29,8 +29,7 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   static constexpr int kDesignHeight = 388;
   static constexpr int kTopHeight = 180;
   static constexpr int kPreInfoHeight = 135;
-  // The maker's web site and the pages on it that the installer opens.
-  static constexpr const wchar_t* kWebSite = L"https://www.orvek.com.cn";
+  // The pages on the maker's web site (net::kWebSite) that the installer opens.
   static constexpr const wchar_t* kLicensePath = L"/privacy/license.html";
   static constexpr const wchar_t* kDownloadPath = L"/download";
 

@@ -68,7 +68,7 @@ void RemoveInstallationV50(const std::wstring& location, HKEY root) {
 void ClearUserData() { orvek::system::ClearUserData(); }
 
 void RegisterInstallation(const std::wstring& dir, bool add_desktop, bool add_start_menu) {
-  orvek::system::RegisterInstallation({dir, add_desktop, add_start_menu});
+  orvek::system::RegisterInstallation({dir, add_desktop, add_start_menu, orvek::net::kWebSiteHome});
 }
 
 }  // namespace orvek::app

@@ -118,14 +118,14 @@ void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring
   }
 }
 
-void WriteUninstallEntry(const std::wstring& dir) {
+void WriteUninstallEntry(const std::wstring& dir, const std::wstring& publisher_url) {
   std::optional<RegistryKey> entry = RegistryKey::Create(HKEY_CURRENT_USER, kRegistrationKey);
   if (!entry) return;
   entry->WriteString(L"UninstallString", dir + L"\\uninstall.exe");
   entry->WriteString(L"DisplayName", kShortcutName);
   entry->WriteString(L"DisplayIcon", dir + L"\\orvekclient.exe");
   entry->WriteString(L"Publisher", L"Orvek教育科技股份有限公司");
-  entry->WriteString(L"UrlInfoAbout", kPublisherUrl);
+  entry->WriteString(L"UrlInfoAbout", publisher_url);
 }
 
 }  // namespace
@@ -139,7 +139,7 @@ void RegisterInstallation(const RegistrationRequest& request) {
         MakeLink(dir + L"\\uninstall.exe", L"Orvek教师客户端卸载程序");
     MakeShortcuts(RegistryKey::Open(HKEY_CURRENT_USER, kShellFoldersKey, RegistryAccess::kRead), dir,
                   request, client, uninstall);
-    WriteUninstallEntry(dir);
+    WriteUninstallEntry(dir, request.publisher_url);
   } catch (const std::exception& e) {
     log::LogError(L"create desktop link error, " + base::WideFromUtf8(e.what()));
   }

@@ -17,14 +17,13 @@ inline constexpr wchar_t kRegistrationKey[] =
     L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher";
 inline constexpr wchar_t kShellFoldersKey[] =
     L"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-// The publisher's web site, the entry's "UrlInfoAbout".
-inline constexpr wchar_t kPublisherUrl[] = L"https://www.orvek.com.cn/";
 
 // What the window holds when the install worker registers the installation.
 struct RegistrationRequest {
   std::wstring directory;  // the target directory as typed; trimmed here
   bool add_desktop = false;      // chkAddDesktop
   bool add_start_menu = false;   // chkAddStartMenu
+  std::wstring publisher_url;    // the entry's "UrlInfoAbout"
 };
 
 // Creates the shortcuts and writes the uninstall entry below HKCU:
@@ -35,7 +34,7 @@ struct RegistrationRequest {
 //  - "<Programs>\Orvek\" created; in it "Orvek教师客户端.lnk" and
 //    "卸载Orvek教师客户端.lnk" deleted, saved again with add_start_menu;
 //  - "UninstallString", "DisplayName", "DisplayIcon", "Publisher",
-//    "UrlInfoAbout" in that order, as plain strings.
+//    "UrlInfoAbout" (publisher_url) in that order, as plain strings.
 // Desktop and Programs are the "Shell Folders" values (read-only), made
 // absolute with "." and ".." resolved; shortcuts that need an empty value,
 // one that is not drive-absolute (relative, network, device path) or a

@@ -19,6 +19,7 @@
 
 #include "base/unicode.h"
 #include "net/json_value.h"
+#include "net/service_config.h"
 #include "support/child_process.h"
 #include "support/drive_fill.h"
 #include "support/log_tail.h"
@@ -159,6 +160,37 @@ class StandInRecord {
   size_t start_;
 };
 
+// Stands in for the browser: the prefix's "https" association starts a copy
+// of the sample client, which records the address it was given in the
+// current folder, which it shares with the installer and this test.
+class BrowserProbe {
+ public:
+  explicit BrowserProbe(const fs::path& folder) : exe_(folder / L"browser.exe") {
+    fs::copy_file(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"orvekclient.exe", exe_);
+    SetRegistryString(HKEY_LOCAL_MACHINE, kKey, L"", L"\"" + exe_.wstring() + L"\" \"%1\"");
+  }
+  ~BrowserProbe() {
+    SetRegistryString(HKEY_LOCAL_MACHINE, kKey, L"", saved_);
+    fs::remove(record_);
+  }
+  // Whether the browser was started with `address`, waiting for it.
+  bool WaitForPage(const std::wstring& address) const {
+    return WaitUntil(
+        [&] {
+          const std::string bytes = ReadAll(record_);
+          const std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+          return line.find(L"\"" + address + L"\"") != std::wstring::npos;
+        },
+        20000);
+  }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Classes\\https\\shell\\open\\command";
+  const std::wstring saved_ = RegistryString(HKEY_LOCAL_MACHINE, kKey, L"");
+  const fs::path exe_;
+  const fs::path record_ = fs::current_path() / L"browser.exe.started";
+};
+
 // A copy of `installer` carrying package version `version` (at most 11 bytes).
 void SetPackageVersion(const fs::path& installer, const std::string& version) {
   std::string field(11, '\0');
@@ -284,6 +316,7 @@ TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
   ExpectSampleTree(target, /*with_updater=*/true);  // "NoUpdate" is not "noupdate"
   EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
             (target / L"uninstall.exe").wstring());
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UrlInfoAbout"), net::kWebSiteHome);
   const std::string text = log.Appended();
   for (const char* line : {"begin to install...", "UnzipProgressCallback100", "unzip file finished."}) {
     EXPECT_NE(text.find(line), std::string::npos) << line;
@@ -388,10 +421,12 @@ TEST_F(InstallTest, AnEmptyPackageVersionShowsTheCaptionAlone) {
 
 // The version service retired the package: the box, then the download page;
 // no installation and no log line; the first page stays for a second press.
+// Both pages the installer opens lie on the web site the build names.
 TEST_F(InstallTest, ARetiredPackageRefusesToInstall) {
   const fs::path installer = Installer();
   SetPackageVersion(installer, "v1.0.0-old");
   const StandInRecord services;
+  const BrowserProbe browser(dir_.path());
   ASSERT_NE(Start(installer), nullptr);
   ASSERT_TRUE(WaitUntil([&] { return !services.Requests().empty(); }, 10000));
   ::Sleep(500);  // the answer is stored just after it was recorded
@@ -409,6 +444,11 @@ TEST_F(InstallTest, ARetiredPackageRefusesToInstall) {
   EXPECT_TRUE(Visible(L"btnInstall"));
   EXPECT_TRUE(::IsWindowEnabled(Control(L"btnInstall")));
   EXPECT_EQ(log.Appended(), "");
+  for (const wchar_t* page : {L"/download", L"/privacy/license.html"}) {
+    if (page[1] == L'p') ClickControl(Control(L"lbl1"));  // "使用许可协议"
+    const std::wstring address = net::kWebSite + std::wstring(page);
+    EXPECT_TRUE(browser.WaitForPage(address)) << base::Utf8FromWide(address);
+  }
   ::PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
 }

@@ -152,12 +152,13 @@ class RegisterInstallationTest : public ::testing::Test {
   const LinkContent client_{dir_ + L"\\orvekclient.exe", dir_ + L"\\", L"Orvek教师客户端"};
   const LinkContent uninstaller_{dir_ + L"\\uninstall.exe", dir_ + L"\\",
                                  L"Orvek教师客户端卸载程序"};
+  const std::wstring url_ = L"https://publisher.example/";
   const std::map<std::wstring, std::wstring> entry_{
       {L"UninstallString", dir_ + L"\\uninstall.exe"},
       {L"DisplayName", L"Orvek教师客户端"},
       {L"DisplayIcon", dir_ + L"\\orvekclient.exe"},
       {L"Publisher", L"Orvek教育科技股份有限公司"},
-      {L"UrlInfoAbout", L"https://www.orvek.com.cn/"}};
+      {L"UrlInfoAbout", url_}};
   std::vector<RegistryKey> folders_;
 
  private:
@@ -191,7 +192,7 @@ class RegisterInstallationTest : public ::testing::Test {
 TEST_F(RegisterInstallationTest, OptionsOffRemoveOldShortcutsButKeepTheDriveOneAndTheEntry) {
   PlantOldShortcuts();
   test::LogTail log;
-  RegisterInstallation({dir_, false, false});
+  RegisterInstallation({dir_, false, false, url_});
 
   const auto links = Shortcuts();
   EXPECT_EQ(links.at(L"P:\\" + kLink), client_);
@@ -206,7 +207,7 @@ TEST_F(RegisterInstallationTest, OptionsOffRemoveOldShortcutsButKeepTheDriveOneA
 
 TEST_F(RegisterInstallationTest, OptionsOnMakeFourShortcutsAndASecondRunChangesNothing) {
   PlantOldShortcuts();
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   const auto once = Shortcuts();
   EXPECT_EQ(once.at(desktop_ + L"\\" + kLink), client_);
   EXPECT_EQ(once.at(L"P:\\" + kLink), client_);
@@ -217,14 +218,14 @@ TEST_F(RegisterInstallationTest, OptionsOnMakeFourShortcutsAndASecondRunChangesN
   // The next run finds this installation as the v4.9 location.
   EXPECT_EQ(FindPreviousInstallations().uninstall_v49, dir_ + L"\\");
 
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   EXPECT_EQ(Shortcuts(), once);
   EXPECT_EQ(EntryValues(), entry_);
 }
 
 // Typed with blanks and a final backslash: trimmed, then joined as typed.
 TEST_F(RegisterInstallationTest, FinalBackslashGivesDoubledSeparators) {
-  RegisterInstallation({L" " + dir_ + L"\\ ", false, true});
+  RegisterInstallation({L" " + dir_ + L"\\ ", false, true, url_});
   EXPECT_EQ(EntryValues().at(L"UninstallString"), dir_ + L"\\\\uninstall.exe");
   EXPECT_EQ(EntryValues().at(L"DisplayIcon"), dir_ + L"\\\\orvekclient.exe");
   EXPECT_EQ(FindPreviousInstallations().uninstall_v49, dir_ + L"\\\\");
@@ -237,7 +238,7 @@ TEST_F(RegisterInstallationTest, FinalBackslashGivesDoubledSeparators) {
 TEST_F(RegisterInstallationTest, EmptyDesktopFolderSkipsOnlyTheDesktopShortcut) {
   for (RegistryKey& key : folders_) key.WriteString(L"Desktop", L"");
   test::LogTail log;
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   EXPECT_NE(log.Appended().find("Desktop folder unknown"), std::string::npos) << log.Appended();
   EXPECT_EQ(ReadLink(L"P:\\" + kLink), client_);
   EXPECT_EQ(ReadLink(menu_ + L"\\" + kLink), client_);
@@ -250,7 +251,7 @@ TEST_F(RegisterInstallationTest, FailureStopsWithOneLineAndLeavesEverythingAsItW
   ::RegSetValueExW(folders_[0].get(), L"Desktop", 0, REG_DWORD,
                    reinterpret_cast<const BYTE*>(&number), sizeof number);
   test::LogTail log;
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   const std::string text = log.Appended();
   const std::string line = "create desktop link error, ";
   ASSERT_NE(text.find(line), std::string::npos) << text;
