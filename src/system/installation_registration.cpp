@@ -82,6 +82,12 @@ bool IsLink(const std::wstring& path) {
 void MakeShortcuts(const std::optional<RegistryKey>& folders, const std::wstring& dir,
                    const RegistrationRequest& request, const ComPtr<IShellLinkW>& client,
                    const ComPtr<IShellLinkW>& uninstall) {
+  // Without the user's folders no shortcut is touched, the drive root's
+  // included; the uninstall entry is still written.
+  if (!folders) {
+    log::LogWarn(L"Shell Folders key cannot be opened, no shortcut touched");
+    return;
+  }
   const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
 
   if (const std::wstring desktop = ShellFolder(folders, L"Desktop", L"desktop shortcut skipped");

@@ -35,7 +35,8 @@ struct RegistrationRequest {
 //    "卸载Orvek教师客户端.lnk" deleted, saved again with add_start_menu;
 //  - "UninstallString", "DisplayName", "DisplayIcon", "Publisher",
 //    "UrlInfoAbout" (publisher_url) in that order, as plain strings.
-// Desktop and Programs are the "Shell Folders" values (read-only), made
+// When the "Shell Folders" key cannot be opened, no shortcut is touched
+// (logged). Desktop and Programs are its values (read-only), made
 // absolute with "." and ".." resolved; shortcuts that need an empty value,
 // one that is not drive-absolute (relative, network, device path) or a
 // start-menu folder that is a link are skipped with one log line. A value

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objidl.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <map>
@@ -262,6 +263,36 @@ TEST_F(RegisterInstallationTest, FailureStopsWithOneLineAndLeavesEverythingAsItW
   EXPECT_TRUE(EntryValues().empty());
 }
 
+// Without the user's folders no shortcut is touched, the drive root's
+// included; the entry is still written.
+TEST_F(RegisterInstallationTest, ShellFoldersKeyThatCannotBeOpenedLeavesEveryShortcut) {
+  PlantOldShortcuts();
+  test::WriteText(L"P:\\" + kLink, "old");
+  const HKEY key = folders_[0].get();
+  DWORD size = 0;
+  ::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+  std::vector<BYTE> saved(size);
+  ASSERT_EQ(::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &size), ERROR_SUCCESS);
+  PSECURITY_DESCRIPTOR deny_reading = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                     &deny_reading, nullptr));
+  ASSERT_EQ(::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, deny_reading), ERROR_SUCCESS);
+  ::LocalFree(deny_reading);
+  const bool denied = !RegistryKey::Open(HKEY_CURRENT_USER, kShellFoldersKey, RegistryAccess::kRead);
+  test::LogTail log;
+  if (denied) RegisterInstallation({dir_, true, true, url_});
+  ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data());
+  ASSERT_TRUE(denied);
+
+  for (const std::wstring& file : {desktop_ + L"\\" + kLink, std::wstring(L"P:\\") + kLink, programs_ + L"\\" + kLink,
+                                   menu_ + L"\\" + kLink, menu_ + L"\\" + kUninstallLink}) {
+    EXPECT_EQ(test::ReadText(file), "old") << base::Utf8FromWide(file);
+  }
+  EXPECT_NE(log.Appended().find("Shell Folders key cannot be opened, no shortcut touched"), std::string::npos)
+      << log.Appended();
+  EXPECT_EQ(EntryValues(), entry_);
+}
+
 // The folder values are the user's: a link put in the start-menu folder's
 // place is not written through, ".." is resolved, a relative value (taken
 // from the current directory otherwise) refused.
@@ -272,7 +303,7 @@ TEST_F(RegisterInstallationTest, FolderValuesAreCheckedBeforeShortcutsGoThere) {
   test::MakeSymbolicLink(menu_, elsewhere);
   for (RegistryKey& key : folders_) key.WriteString(L"Desktop", programs_ + L"\\..\\desktop");
   test::LogTail log;
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   std::string text = log.Appended();
   EXPECT_NE(text.find("start-menu folder is a link, start-menu shortcuts skipped"), std::string::npos)
       << text;
@@ -284,7 +315,7 @@ TEST_F(RegisterInstallationTest, FolderValuesAreCheckedBeforeShortcutsGoThere) {
   EXPECT_EQ(EntryValues(), entry_);
 
   for (RegistryKey& key : folders_) key.WriteString(L"Desktop", L"desktop");
-  RegisterInstallation({dir_, false, false});
+  RegisterInstallation({dir_, false, false, url_});
   text = log.Appended();
   EXPECT_NE(text.find("Desktop folder refused, desktop shortcut skipped, desktop"), std::string::npos)
       << text;
