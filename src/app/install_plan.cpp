@@ -7,6 +7,7 @@
 
 #include "app/install_rules.h"
 #include "log/logs.h"
+#include "net/service_config.h"
 #include "system/directories.h"
 #include "system/directory_removal.h"
 #include "system/installation_registration.h"
@@ -96,7 +97,7 @@ void SayRegistration(const InstallRequest& request, const std::wstring& dir) {
   Say(L"uninstall entry " + RootName(sys::RegistrationRoot(request.scope)) + L"\\" + sys::kRegistrationKey +
       L", UninstallString " + dir + L"\\uninstall.exe, DisplayName " + sys::kShortcutName +
       L", DisplayIcon " + dir + L"\\orvekclient.exe, Publisher Orvek教育科技股份有限公司, UrlInfoAbout " +
-      sys::kPublisherUrl + L", DisplayVersion " + sys::DisplayVersion(request.version) + L", InstallLocation " + dir +
+      orvek::net::kWebSiteHome + L", DisplayVersion " + sys::DisplayVersion(request.version) + L", InstallLocation " + dir +
       L", EstimatedSize of the installed tree, NoModify 1, NoRepair 1");
 }
 

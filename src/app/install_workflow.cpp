@@ -14,6 +14,7 @@
 #include "base/unicode.h"
 #include "log/failure_boundary.h"
 #include "log/logs.h"
+#include "net/service_config.h"
 #include "system/directories.h"
 #include "system/module_path.h"
 #include "system/signed_in_user_start.h"
@@ -75,7 +76,7 @@ class HandoffInstallView : public InstallView {
 void TfrmTeacherMain::btnInstallClick() {
   if (FVersionValid->load() == 0) {
     ::MessageBoxW(hwnd_, kRetiredPackage, L"错误", MB_ICONERROR | MB_OK);
-    const std::wstring url = std::wstring(kWebSite) + kDownloadPath;
+    const std::wstring url = std::wstring(orvek::net::kWebSite) + kDownloadPath;
     ::ShellExecuteW(hwnd_, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return;
   }

@@ -15,6 +15,7 @@
 #include "base/unique_handle.h"
 #include "log/failure_boundary.h"
 #include "log/logs.h"
+#include "net/service_config.h"
 #include "system/directories.h"
 #include "system/disk_space.h"
 #include "system/system_library.h"
@@ -27,8 +28,6 @@ using orvek::skin::ControlKind;
 using orvek::skin::MakeColour;
 using orvek::skin::SkinControl;
 using orvek::skin::TextAlign;
-
-// The maker's web site; pages below it are joined to this.
 
 constexpr const wchar_t* kLabelFont = L"Microsoft YaHei UI";
 const auto kTextGrey = MakeColour(0x33, 0x33, 0x33);
@@ -163,9 +162,12 @@ void TfrmTeacherMain::CreateControls() {
   CreateInstallingPage();
   CreateFinishedPage();
   CreatePreInstallPage();
-  for (const Control* page : {&pnlInstallError, &pnlInstalling, &pnlFinished, &pnlPreInstall}) {
-    (*page)->BringToFront();
-  }
+  // The one button of an error page and the finish button take the focus
+  // when their page comes to the front; the installing page has none, so
+  // no key starts anything while it is in front.
+  pnlInstalling->SetDefaultControl(btnRetry.get());
+  pnlFinished->SetDefaultControl(btnFinished.get());
+  pnlPreInstall->ShowAsPage();
 }
 
 void TfrmTeacherMain::CreateTop() {
@@ -187,9 +189,12 @@ void TfrmTeacherMain::CreateTop() {
   btnRollUp = Make(ControlKind::kButton, L"btnRollUp", pnlTop, Box(kDesignWidth - 62, 4, 28, 24),
                    L"captionRollUp");
   btnRollUp->SetOnClick([this] { ToggleRollUp(); });
+  // The frame's buttons are the mouse's; Tab stays on the page.
+  btnRollUp->SetTabStop(false);
   btnMinimize = Make(ControlKind::kButton, L"btnMinimize", pnlTop, Box(kDesignWidth - 32, 4, 28, 24),
                      L"captionMinimize");
   btnMinimize->SetOnClick([this] { ::ShowWindow(hwnd_, SW_MINIMIZE); });
+  btnMinimize->SetTabStop(false);
   AddHint(btnRollUp->Handle(), SkinString("SP_ROLLUPBUTTON_HINT"));
   AddHint(btnMinimize->Handle(), SkinString("SP_MINBUTTON_HINT"));
 }
@@ -428,8 +433,9 @@ void TfrmTeacherMain::ToggleRollUp() {
 }
 
 void TfrmTeacherMain::ShowPage(TInstallPage page, const std::wstring& msg, bool error) {
+  // The page comes to the front once its controls are as they will be, so
+  // the focus finds the retry button when there is one.
   if (page == tpInstalling || page == tpInstallFailed) {
-    pnlInstalling->BringToFront();
     if (error) {
       lblProgress->SetVisible(false);
       lblError->SetVisible(true);
@@ -454,8 +460,22 @@ void TfrmTeacherMain::ShowPage(TInstallPage page, const std::wstring& msg, bool 
         tbProgress->Repaint();
       }
     }
+    pnlInstalling->ShowAsPage();
   } else if (page == tpInstallFinished) {
-    pnlFinished->BringToFront();
+    pnlFinished->ShowAsPage();
+  }
+}
+
+void TfrmTeacherMain::RestoreFocus() {
+  SkinControl* front = pnlPreInstall.get();
+  for (const Control* page : {&pnlInstalling, &pnlFinished}) {
+    if ((*page)->Visible()) front = page->get();
+  }
+  const HWND last = focus_on_leave_;
+  if (last && ::IsChild(front->Handle(), last) && ::IsWindowVisible(last) && ::IsWindowEnabled(last)) {
+    ::SetFocus(last);
+  } else {
+    front->FocusPage();
   }
 }
 
@@ -516,7 +536,7 @@ void TfrmTeacherMain::btnExpandAndPickupClick() {
 void TfrmTeacherMain::chkReadlLicenseClick() { btnInstall->SetEnabled(chkReadlLicense->Checked()); }
 
 void TfrmTeacherMain::pnlLicenseClick() {
-  const std::wstring url = std::wstring(kWebSite) + kLicensePath;
+  const std::wstring url = std::wstring(orvek::net::kWebSite) + kLicensePath;
   ::ShellExecuteW(hwnd_, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -541,6 +561,16 @@ LRESULT TfrmTeacherMain::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARA
       return HTCAPTION;
     case WM_ERASEBKGND:
       return 1;
+    case WM_ACTIVATE:
+      // Back on the control that had the focus, unless the page changed
+      // meanwhile; then on the new page.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        focus_on_leave_ = ::GetFocus();
+      } else if (!HIWORD(wparam)) {
+        RestoreFocus();
+        return 0;
+      }
+      return ::DefWindowProcW(hwnd, msg, wparam, lparam);
     case WM_SIZE:
       if (pnlClient) pnlClient->SetBounds(RECT{0, 0, LOWORD(lparam), HIWORD(lparam)});
       return 0;

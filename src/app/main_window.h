@@ -29,8 +29,7 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   static constexpr int kDesignHeight = 388;
   static constexpr int kTopHeight = 180;
   static constexpr int kPreInfoHeight = 135;
-  // The maker's web site and the pages on it that the installer opens.
-  static constexpr const wchar_t* kWebSite = L"https://www.orvek.com.cn";
+  // The pages on the maker's web site (net::kWebSite) that the installer opens.
   static constexpr const wchar_t* kLicensePath = L"/privacy/license.html";
   static constexpr const wchar_t* kDownloadPath = L"/download";
 
@@ -119,6 +118,9 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   void CreatePreInstallPage();
   void CreateInstallingPage();
   void CreateFinishedPage();
+  // On activation: the focus back where it was when the window was left,
+  // or on the page in front when that changed.
+  void RestoreFocus();
   void SetHeight(int height);
   int Width() const;
   void ToggleRollUp();
@@ -131,6 +133,7 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   std::shared_ptr<UiHandoff> handoff_;
   HWND hints_ = nullptr;     // tooltip window, owned by (and destroyed with) hwnd_
   int rolled_up_from_ = 0;  // height before a roll-up, 0 when not rolled up
+  HWND focus_on_leave_ = nullptr;  // the focus when the window was last deactivated
   bool end_requested_ = false;
   std::function<void()> install_worker_hook_;
 };

@@ -69,8 +69,8 @@ void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps
 void ClearUserData() { orvek::system::ClearUserData(); }
 
 void RegisterInstallation(const InstallRequest& request, const std::wstring& dir) {
-  orvek::system::RegisterInstallation({dir, request.add_desktop, request.add_start_menu, request.scope,
-                                       request.version, !OtherScopeInstallation(request).empty()});
+  orvek::system::RegisterInstallation({dir, request.add_desktop, request.add_start_menu, orvek::net::kWebSiteHome,
+                                       request.scope, request.version, !OtherScopeInstallation(request).empty()});
 }
 
 }  // namespace orvek::app

@@ -21,6 +21,26 @@ std::size_t SkipProgramPath(std::wstring_view line) {
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
+// Whether the full path `target` (L"C:\...") leads to the drive's root once
+// Windows has read it: "." and ".." resolved, and the dots and blanks it
+// drops from the end of a name dropped. L"C:\", L"C:\.", L"C:\a\..",
+// L"C:\ .." do; L"C:\a" does not.
+bool NamesDriveRoot(std::wstring_view target) {
+  int depth = 0;
+  for (std::size_t start = 3; start < target.size();) {
+    std::size_t end = target.find_first_of(L"\\/", start);
+    if (end == std::wstring_view::npos) end = target.size();
+    const std::wstring_view name = target.substr(start, end - start);
+    if (name.find_first_not_of(L". ") != std::wstring_view::npos) {
+      ++depth;
+    } else if (name.find(L"..") != std::wstring_view::npos && depth > 0) {
+      --depth;  // ".." (and, to be safe, any other run of dots and blanks with two dots)
+    }
+    start = end + 1;
+  }
+  return depth == 0;
+}
+
 // L"C:\x" is a full path; L"x", L"C:x", L"\x" are relative to something
 // the deployment tool does not control (the current directory, usually a
 // Downloads folder). A network path (L"\\srv\share\x") is refused too:
@@ -32,7 +52,7 @@ std::wstring TargetProblem(std::wstring_view target) {
       (target[2] != L'\\' && target[2] != L'/')) {
     return L"is not a full path";
   }
-  if (target.find_first_not_of(L"\\/", 3) == std::wstring_view::npos) return L"is a root";
+  if (NamesDriveRoot(target)) return L"is a root";
   return {};
 }
 

@@ -58,8 +58,8 @@ std::vector<CommandLineArgument> SplitCommandLine(std::wstring_view command_line
 // The switches of `command_line` (the whole line, program path first, as
 // GetCommandLineW gives it). Never throws for bad input: an unknown switch,
 // an unexpected word, an empty or repeated value, a target that is not a
-// full path on a lettered drive ("C:\x"; not "\\server\share\x") or is a
-// drive root, both /D= and /DIR=: `error` says so.
+// full path on a lettered drive ("C:\x"; not "\\server\share\x") or leads
+// to a drive root ("C:\", "C:\orvek\.."), both /D= and /DIR=: `error` says so.
 //   LR"(setup.exe /S /D=C:\Program Files\Orvek)" => silent, target
 //     L"C:\Program Files\Orvek"
 //   L"setup.exe -silent /dir=\"D:\\a b\" -NoDesktop" => silent, target

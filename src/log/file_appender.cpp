@@ -1,5 +1,7 @@
 #include "log/file_appender.h"
 
+#include <algorithm>
+
 #include "base/unicode.h"
 
 namespace orvek::log {
@@ -46,7 +48,15 @@ void TFileAppender::CloseFile() {
 
 std::wstring ExtractFileDir(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+  if (slash == std::wstring::npos) return std::wstring();
+  const std::wstring dir = path.substr(0, slash);
+  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  // L"", L"C:", L"\\\\srv\\share": roots, which keep their separator.
+  const bool drive = dir.size() == 2 && dir[1] == L':';
+  const bool share = dir.size() > 2 && separator(dir[0]) && separator(dir[1]) &&
+                     std::count_if(dir.begin() + 2, dir.end(), separator) == 1 &&
+                     !separator(dir[2]) && !separator(dir.back());
+  return dir.empty() || drive || share ? path.substr(0, slash + 1) : dir;
 }
 
 }  // namespace orvek::log

@@ -39,8 +39,11 @@ class TFileAppender : public TWriterAppender {
   std::wstring FFileName;
 };
 
-// L"C:\\t\\\\orvek\\a.log" => L"C:\\t\\\\orvek"; L"a.log" => L"". Both "\" and
-// "/" separate, as they do for Windows.
+// The folder of `path`, without its final separator unless that separator
+// belongs to a root, which is a folder only with it:
+//   L"C:\\t\\\\orvek\\a.log" => L"C:\\t\\\\orvek"   L"a.log" => L""
+//   L"C:\\a.log" => L"C:\\"   L"\\\\srv\\share\\a.log" => L"\\\\srv\\share\\"   L"/a.log" => L"/"
+// Both "\" and "/" separate, as they do for Windows.
 std::wstring ExtractFileDir(const std::wstring& path);
 
 }  // namespace orvek::log

@@ -69,6 +69,14 @@ std::wstring FinalPath(HANDLE handle) {
   throw FacilityError(std::string(what) + " \"" + base::Utf8FromWide(path) + "\" is a link; no log is written");
 }
 
+// Final paths of one folder, whether it is a root or not: a root's carries
+// its separator ("\\?\C:\"), the folder part of a file's does not.
+bool SameFolder(std::wstring a, std::wstring b) {
+  while (!a.empty() && a.back() == L'\\') a.pop_back();
+  while (!b.empty() && b.back() == L'\\') b.pop_back();
+  return base::SameText(a, b);
+}
+
 // The elevated installer writes its log in the user's temporary folder,
 // where the user may put a junction in place of the log's folder, or a
 // symbolic or hard link in place of the file, to aim the writes at a system
@@ -90,18 +98,34 @@ UniqueHandle OpenWithoutLinks(const std::wstring& path) {
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) ThrowLink("The folder", dir);
 
   if (IsLinkByName(path)) ThrowLink("The file", path);
-  UniqueHandle file = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
-  if (!file) ThrowFileError("Cannot open file", path, ::GetLastError());
-  if (!::GetFileInformationByHandle(file.get(), &info)) ThrowFileError("Cannot open file", path, ::GetLastError());
-  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-      info.nNumberOfLinks > 1) {
-    ThrowLink("The file", path);
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+  // A new file only once no other is there, so that one that fails the
+  // checks below can be removed again without touching anybody's file.
+  bool created = false;
+  UniqueHandle file = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, flags);
+  if (!file && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+    file = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, flags);
+    created = file.valid();
   }
-  const std::wstring folder_path = FinalPath(folder.get());
-  const std::wstring file_path = FinalPath(file.get());
-  if (!folder_path.empty() && !file_path.empty() && !base::SameText(ExtractFileDir(file_path), folder_path)) {
-    ThrowLink("The file", path);
+  if (!file) ThrowFileError("Cannot open file", path, ::GetLastError());
+  try {
+    if (!::GetFileInformationByHandle(file.get(), &info)) ThrowFileError("Cannot open file", path, ::GetLastError());
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks > 1) {
+      ThrowLink("The file", path);
+    }
+    const std::wstring folder_path = FinalPath(folder.get());
+    const std::wstring file_path = FinalPath(file.get());
+    if (!folder_path.empty() && !file_path.empty() && !SameFolder(ExtractFileDir(file_path), folder_path)) {
+      ThrowLink("The file", path);
+    }
+  } catch (const FacilityError&) {
+    if (created) {
+      // Unlinks what is at the name, never what a link there leads to.
+      file.reset();
+      ::DeleteFileW(path.c_str());
+    }
+    throw;
   }
   return file;
 }
@@ -114,9 +138,11 @@ class WinPlatform : public Platform {
   }
 
   bool ForceDirectories(const std::wstring& dir) override {
+    // Before trimming: "C:\\" is the root, "C:" the current folder on C:.
+    if (dir.empty() || DirectoryExists(dir)) return true;
     std::wstring trimmed = dir;
     while (!trimmed.empty() && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
-    if (trimmed.empty() || DirectoryExists(trimmed)) return true;
+    if (trimmed.empty()) return true;
     const std::wstring parent = ExtractFileDir(trimmed);
     if (parent != trimmed && !parent.empty() && !ForceDirectories(parent)) return false;
     return ::CreateDirectoryW(trimmed.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;

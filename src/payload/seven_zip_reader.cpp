@@ -1,9 +1,11 @@
 #include "payload/seven_zip_reader.h"
 
+#include <string>
 #include <utility>
 
 #include "base/system_message.h"
 #include "base/unicode.h"
+#include "log/logs.h"
 #include "payload/path_rules.h"
 #include "payload/percent.h"
 #include "system/directories.h"
@@ -235,8 +237,8 @@ void T7zInArchive::OpenArchiveFile(const std::wstring& path) {
   file.release();  // the stream owns it now
   IInArchive& archive = InArchive();
   if (FDecoderThreads > 0) {
-    // A library without the setting decodes with its own choice; that is
-    // slower or bigger, not wrong.
+    // A tuning: a library without the setting, or one that refuses it,
+    // decodes with its own choice, which is slower or bigger, not wrong.
     base::ComPtr<ISetProperties> settings;
     if (SUCCEEDED(archive.QueryInterface(kIidSetProperties, reinterpret_cast<void**>(settings.put())))) {
       const wchar_t* const names[] = {L"mt"};
@@ -244,7 +246,12 @@ void T7zInArchive::OpenArchiveFile(const std::wstring& path) {
       ::PropVariantInit(&value);
       value.vt = VT_UI4;
       value.ulVal = FDecoderThreads;
-      CheckResult(settings->SetProperties(names, &value, 1), "set up for decoding");
+      const HRESULT result = settings->SetProperties(names, &value, 1);
+      if (result != S_OK) {
+        log::LogWarn(L"decoder threads " + std::to_wstring(FDecoderThreads) + L" refused by the library, " +
+                     base::WideFromUtf8(base::SystemMessageUtf8(static_cast<std::uint32_t>(result))) +
+                     L", its own choice used");
+      }
     }
   }
   const UINT64 max_start = kMaxStartPosition;

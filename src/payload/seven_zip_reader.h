@@ -108,7 +108,8 @@ class I7zInArchive : public IUnknown {
   // Decoder threads for the archives opened after this; 0 (the start) leaves
   // the library's choice, one per processor. With more than one, the library
   // decodes a multi-block archive block-parallel and holds whole unpacked
-  // blocks in memory meanwhile.
+  // blocks in memory meanwhile. A library that refuses the count keeps its
+  // own choice; OpenArchiveFile logs that and goes on.
   virtual void AssignDecoderThreads(std::uint32_t count) = 0;
   virtual void OpenArchiveFile(const std::wstring& path) = 0;
   virtual std::uint32_t ReadItemCount() = 0;

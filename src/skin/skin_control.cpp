@@ -37,6 +37,15 @@ void RegisterClassOnce() {
   registered = true;
 }
 
+// Not hidden itself nor inside a hidden panel; the window around it may
+// not be shown yet.
+bool ShownInItsWindow(HWND hwnd) {
+  for (; hwnd && (::GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD); hwnd = ::GetParent(hwnd)) {
+    if (!(::GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void UseSkin(const SkinData* skin, int dpi) {
@@ -228,6 +237,27 @@ void SkinControl::BringToFront() {
   ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
+void SkinControl::ShowAsPage() {
+  if (parent_) {
+    for (SkinControl* sibling : parent_->children_) {
+      if (sibling != this) sibling->SetVisible(false);
+    }
+  }
+  SetVisible(true);
+  BringToFront();
+  if (::GetForegroundWindow() == ::GetAncestor(hwnd_, GA_ROOT)) FocusPage();
+}
+
+void SkinControl::FocusPage() {
+  const bool to_default = default_control_ && default_control_->Visible() && default_control_->Enabled();
+  ::SetFocus(to_default ? default_control_->hwnd_ : hwnd_);
+}
+
+void SkinControl::SetTabStop(bool tab_stop) {
+  const LONG style = ::GetWindowLongW(hwnd_, GWL_STYLE);
+  ::SetWindowLongW(hwnd_, GWL_STYLE, tab_stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+}
+
 void SkinControl::Realign() {
   RECT free{};
   ::GetClientRect(hwnd_, &free);
@@ -265,6 +295,9 @@ bool SkinControl::Activatable() const {
 }
 
 void SkinControl::Activate() {
+  // A message sent straight to the control gets no further than a key or a
+  // click would.
+  if (!Enabled() || !ShownInItsWindow(hwnd_)) return;
   if (kind_ == ControlKind::kCheckBox) SetChecked(!checked_);
   // The handler may destroy the window that holds this control; copy it first.
   auto handler = on_click_;

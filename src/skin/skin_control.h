@@ -90,12 +90,30 @@ class SkinControl {
   RECT Bounds() const;
   int Height() const;
   void BringToFront();
+
+  // Pages: panels sharing one parent, of which one is seen at a time.
+  // Shows this one in front and hides its siblings, so that no control of
+  // theirs can be reached by the mouse or the keyboard (a hidden window gets
+  // no clicks, and Tab passes it by); then, while its window is the
+  // foreground window, FocusPage. A window in the background calls FocusPage
+  // when it is activated again, so a page that changes behind another
+  // program does not take the activation from it.
+  void ShowAsPage();
+  // The control FocusPage gives the focus to, when it is shown and enabled.
+  void SetDefaultControl(SkinControl* control) { default_control_ = control; }
+  // Gives the keyboard focus to the default control, or else to the page
+  // itself, where no key starts anything.
+  void FocusPage();
+  // Buttons and check boxes are tab stops unless told otherwise.
+  void SetTabStop(bool tab_stop);
+
   // Lays out aligned children: top ones from the top, bottom ones from the
   // bottom, a client one in what is left; hidden ones take no space.
   void Realign();
 
   // Runs after a click (check boxes have toggled already), from the mouse or
-  // from Space/Enter while the control has the focus.
+  // from Space/Enter while the control has the focus; never while the
+  // control is disabled or on a hidden page.
   void SetOnClick(std::function<void()> on_click) { on_click_ = std::move(on_click); }
 
  private:
@@ -124,6 +142,7 @@ class SkinControl {
   HWND edit_ = nullptr;  // the real EDIT control inside a kEdit
   SkinControl* parent_ = nullptr;
   std::vector<SkinControl*> children_;
+  SkinControl* default_control_ = nullptr;
   std::wstring skin_item_, area_;
   std::wstring font_face_;
   int font_height_ = 0;

@@ -55,6 +55,12 @@ void DeleteIfPresent(const std::wstring& file) {
 void MakeShortcuts(const ShortcutFolders& folders, const std::wstring& dir,
                    const RegistrationRequest& request, const ComPtr<IShellLinkW>& client,
                    const ComPtr<IShellLinkW>& uninstall) {
+  // Without the user's folders no shortcut is touched, the drive root's
+  // included; the uninstall entry is still written.
+  if (!folders.opened()) {
+    log::LogWarn(L"Shell Folders key cannot be opened, no shortcut touched");
+    return;
+  }
   const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
 
   if (const std::wstring desktop = folders.Checked(ShortcutFolder::kDesktop, L"desktop shortcut skipped");
@@ -99,7 +105,7 @@ bool WriteUninstallEntry(const std::wstring& dir, const RegistrationRequest& req
   entry->WriteString(L"DisplayName", kShortcutName);
   entry->WriteString(L"DisplayIcon", dir + L"\\orvekclient.exe");
   entry->WriteString(L"Publisher", L"Orvek教育科技股份有限公司");
-  entry->WriteString(L"UrlInfoAbout", kPublisherUrl);
+  entry->WriteString(L"UrlInfoAbout", request.publisher_url);
   entry->WriteString(L"DisplayVersion", DisplayVersion(request.version));
   entry->WriteString(L"InstallLocation", dir);
   entry->WriteDword(L"EstimatedSize", EstimatedSizeKiB(TreeBytes(dir)));

@@ -22,14 +22,13 @@ inline constexpr wchar_t kRegistrationKey[] =
     L"Software\\MicroSoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher";
 inline constexpr wchar_t kShellFoldersKey[] =
     L"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-// The publisher's web site, the entry's "UrlInfoAbout".
-inline constexpr wchar_t kPublisherUrl[] = L"https://www.orvek.com.cn/";
 
 // What the window holds when the install worker registers the installation.
 struct RegistrationRequest {
   std::wstring directory;  // the target directory as typed; trimmed here
   bool add_desktop = false;      // chkAddDesktop
   bool add_start_menu = false;   // chkAddStartMenu
+  std::wstring publisher_url;    // the entry's "UrlInfoAbout"
   InstallScope scope = InstallScope::kCurrentUser;
   std::wstring version;  // the package version, "v6.15.1"
   // An installation of the other scope was found (and removed before): once
@@ -56,16 +55,19 @@ std::wstring DisplayVersion(std::wstring_view version);
 //  - "<Programs>\Orvek\" created; in it "Orvek教师客户端.lnk" and
 //    "卸载Orvek教师客户端.lnk" deleted, saved again with add_start_menu;
 //  - "UninstallString", "DisplayName", "DisplayIcon", "Publisher",
-//    "UrlInfoAbout" in that order, as plain strings; then what management
-//    tools detect an installation by and what the list of installed programs
-//    shows: "DisplayVersion" (the version without its leading "v"),
-//    "InstallLocation" (the directory), "EstimatedSize" (KiB of the installed
-//    tree), "NoModify" and "NoRepair" (DWORD 1). Values of other names stay.
-// Desktop and Programs are checked as ShortcutFolders::Checked says;
-// shortcuts whose folder is refused, or whose start-menu folder is a link,
-// are skipped with one log line. A per-user value that is not text is a
-// failure (below). With replaces_other_scope, RemoveRegistration of the other
-// scope follows the entry. Paths are joined as typed: a
+//    "UrlInfoAbout" (publisher_url) in that order, as plain strings; then what
+//    management tools detect an installation by and what the list of
+//    installed programs shows: "DisplayVersion" (the version without its
+//    leading "v"), "InstallLocation" (the directory), "EstimatedSize" (KiB of
+//    the installed tree), "NoModify" and "NoRepair" (DWORD 1). Values of other
+//    names stay.
+// When the per-user "Shell Folders" key cannot be opened, no shortcut is
+// touched, the drive root's included (logged). Desktop and Programs are
+// checked as ShortcutFolders::Checked says; shortcuts whose folder is
+// refused, or whose start-menu folder is a link, are skipped with one log
+// line. A per-user value that is not text is a failure (below). With
+// replaces_other_scope, RemoveRegistration of the other scope follows the
+// entry. Paths are joined as typed: a
 // directory ending in a backslash gives "dir\\uninstall.exe". Any failure
 // ends the work there with "create desktop link error, <message>" logged;
 // nothing is thrown. Enters and leaves COM on the calling thread (the

@@ -14,6 +14,10 @@ namespace orvek::system {
 // the system's error code, when the name is unknown or the token cannot be
 // adjusted. Returns true otherwise, also when the token does not hold the
 // privilege at all; that case is logged as "ERROR_NOT_ALL_ASSIGNED".
-bool SetPrivilege(HANDLE token, const std::wstring& privilege_name, bool enable);
+// `changed`, when given, receives whether this call switched the privilege
+// (so that switching it back restores the token); the token then also needs
+// TOKEN_QUERY.
+bool SetPrivilege(HANDLE token, const std::wstring& privilege_name, bool enable,
+                  bool* changed = nullptr);
 
 }  // namespace orvek::system

@@ -48,6 +48,7 @@ bool HasIdentificationInstruction() {
 }
 
 const std::wstring kProcessorKey = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
+constexpr const wchar_t* kDebugPrivilege = L"SeDebugPrivilege";
 
 }  // namespace
 
@@ -70,16 +71,11 @@ std::wstring GetProcessorName() {
   }
 }
 
-TCpuInfo GetCpuInfo() {
+namespace {
+
+// The identification on processor 0, the process's affinity put back.
+TCpuInfo QueryOnProcessorZero() {
   TCpuInfo info;
-  {
-    HANDLE raw_token = nullptr;
-    const bool opened = ::OpenProcessToken(::GetCurrentProcess(), kTokenAllAccess, &raw_token) != 0;
-    const base::UniqueHandle token(opened ? raw_token : nullptr);
-    if (!opened || !SetPrivilege(token.get(), L"SeDebugPrivilege", true)) {
-      log::LogError(L"OpenProcessToken SetPrivilege failed.");
-    }
-  }
   const base::UniqueHandle process(::OpenProcess(kProcessAllAccess, FALSE, ::GetCurrentProcessId()));
   if (!process) {
     log::LogErrorFmt(L"openprocess failed, %d", ::GetLastError());
@@ -100,6 +96,23 @@ TCpuInfo GetCpuInfo() {
   if (!::SetProcessAffinityMask(process.get(), process_mask)) {
     log::LogErrorFmt(L"SetProcessAffinityMask ProcessAffinity error %d", ::GetLastError());
   }
+  return info;
+}
+
+}  // namespace
+
+TCpuInfo GetCpuInfo() {
+  HANDLE raw_token = nullptr;
+  const bool opened = ::OpenProcessToken(::GetCurrentProcess(), kTokenAllAccess, &raw_token) != 0;
+  const base::UniqueHandle token(opened ? raw_token : nullptr);
+  bool enabled_here = false;
+  if (!opened || !SetPrivilege(token.get(), kDebugPrivilege, true, &enabled_here)) {
+    log::LogError(L"OpenProcessToken SetPrivilege failed.");
+  }
+  const TCpuInfo info = QueryOnProcessorZero();
+  // Only for the query: the client and the check tool that the installer
+  // starts at the end would inherit the privilege from its token.
+  if (enabled_here) SetPrivilege(token.get(), kDebugPrivilege, false);
   return info;
 }
 

@@ -26,7 +26,8 @@ std::wstring GetProcessorName();
 
 // Enables the debug privilege on the own token, binds the process to
 // processor 0, reads GetCpuId and GetProcessorName, and restores the
-// process's affinity mask. Every failure is logged:
+// process's affinity mask and then the privilege as it was (programs the
+// installer starts inherit its token). Every failure is logged:
 //   "OpenProcessToken SetPrivilege failed." - goes on;
 //   "openprocess failed, <error>", "GetProcessAffinityMask error <error>",
 //   "SetProcessAffinityMask error <error>" - both fields stay empty;

@@ -20,6 +20,7 @@
 
 #include "base/unicode.h"
 #include "net/json_value.h"
+#include "net/service_config.h"
 #include "support/child_process.h"
 #include "support/drive_fill.h"
 #include "support/log_tail.h"
@@ -160,6 +161,37 @@ class StandInRecord {
   size_t start_;
 };
 
+// Stands in for the browser: the prefix's "https" association starts a copy
+// of the sample client, which records the address it was given in the
+// current folder, which it shares with the installer and this test.
+class BrowserProbe {
+ public:
+  explicit BrowserProbe(const fs::path& folder) : exe_(folder / L"browser.exe") {
+    fs::copy_file(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"orvekclient.exe", exe_);
+    SetRegistryString(HKEY_LOCAL_MACHINE, kKey, L"", L"\"" + exe_.wstring() + L"\" \"%1\"");
+  }
+  ~BrowserProbe() {
+    SetRegistryString(HKEY_LOCAL_MACHINE, kKey, L"", saved_);
+    fs::remove(record_);
+  }
+  // Whether the browser was started with `address`, waiting for it.
+  bool WaitForPage(const std::wstring& address) const {
+    return WaitUntil(
+        [&] {
+          const std::string bytes = ReadAll(record_);
+          const std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+          return line.find(L"\"" + address + L"\"") != std::wstring::npos;
+        },
+        20000);
+  }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Classes\\https\\shell\\open\\command";
+  const std::wstring saved_ = RegistryString(HKEY_LOCAL_MACHINE, kKey, L"");
+  const fs::path exe_;
+  const fs::path record_ = fs::current_path() / L"browser.exe.started";
+};
+
 // A copy of `installer` carrying package version `version` (at most 11 bytes).
 void SetPackageVersion(const fs::path& installer, const std::string& version) {
   std::string field(11, '\0');
@@ -286,6 +318,7 @@ TEST_F(InstallTest, AFirstInstallationFillsTheDefaultTargetAndRegistersIt) {
   ExpectSampleTree(target, /*with_updater=*/true);  // "NoUpdate" is not "noupdate"
   EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
             (target / L"uninstall.exe").wstring());
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UrlInfoAbout"), net::kWebSiteHome);
   const std::string text = log.Appended();
   for (const char* line : {"begin to install...", "UnzipProgressCallback100", "unzip file finished."}) {
     EXPECT_NE(text.find(line), std::string::npos) << line;
@@ -345,7 +378,8 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
   // The installer's own entry is found as the earlier generation.
   const LogTail whole_run;
   const std::string text =
-      InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"chkClearData"}, /*run_client=*/true);
+      InstallWith(Installer(L"noupdate\\orvek-setup-v6.15.1.exe"), {L"btnExpandAndPickup", L"chkClearData"},
+                  /*run_client=*/true);
   EXPECT_FALSE(fs::exists(user_data)) << text;
   // "安装完成" with the run box set started the client in the target folder,
   // through the desktop shell (Wine's desktop has one).
@@ -434,10 +468,12 @@ TEST_F(InstallTest, AnEmptyPackageVersionShowsTheCaptionAlone) {
 
 // The version service retired the package: the box, then the download page;
 // no installation and no log line; the first page stays for a second press.
+// Both pages the installer opens lie on the web site the build names.
 TEST_F(InstallTest, ARetiredPackageRefusesToInstall) {
   const fs::path installer = Installer();
   SetPackageVersion(installer, "v1.0.0-old");
   const StandInRecord services;
+  const BrowserProbe browser(dir_.path());
   ASSERT_NE(Start(installer), nullptr);
   ASSERT_TRUE(WaitUntil([&] { return !services.Requests().empty(); }, 10000));
   ::Sleep(500);  // the answer is stored just after it was recorded
@@ -455,6 +491,11 @@ TEST_F(InstallTest, ARetiredPackageRefusesToInstall) {
   EXPECT_TRUE(Visible(L"btnInstall"));
   EXPECT_TRUE(::IsWindowEnabled(Control(L"btnInstall")));
   EXPECT_EQ(log.Appended(), "");
+  for (const wchar_t* page : {L"/download", L"/privacy/license.html"}) {
+    if (page[1] == L'p') ClickControl(Control(L"lbl1"));  // "使用许可协议"
+    const std::wstring address = net::kWebSite + std::wstring(page);
+    EXPECT_TRUE(browser.WaitForPage(address)) << base::Utf8FromWide(address);
+  }
   ::PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
 }
@@ -546,6 +587,60 @@ TEST_F(InstallTest, ABrokenArchiveEndsOnTheFailedPageAndCloseEndsTheProgram) {
   EXPECT_TRUE(Visible(L"btnRetry"));
   EXPECT_EQ(PrivateTempFolders(), folders_before) << "the temporary archive's folder is gone";
   Press(L"btnRetry");
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+// A person at the keyboard, one page after the other: Tab walks the page in
+// front only, Enter and Space press the focused control, keys pressed while
+// the installation runs start nothing, and the finished and the failed page
+// put the focus on their button.
+TEST_F(InstallTest, TheKeyboardReachesThePageInFrontOnly) {
+  const auto focus = [&] { return FocusedControl(window_); };
+  const auto focus_becomes = [&](const wchar_t* name) {
+    return WaitUntil([&] { return focus() == Control(name); }, 20000);
+  };
+  const auto tab_to = [&](const wchar_t* page, const wchar_t* name) {
+    for (int press = 0; press < 8 && focus() != Control(name); ++press) {
+      const HWND before = focus();
+      PressKey(VK_TAB);
+      WaitUntil([&] { return focus() != before; }, 2000);
+      EXPECT_TRUE(::IsChild(Control(page), focus())) << "Tab left " << base::Utf8FromWide(page);
+    }
+    return focus() == Control(name);
+  };
+  LogTail log;
+  ASSERT_NE(Start(Installer()), nullptr);
+  ::SetForegroundWindow(window_);
+  ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window_; }, 10000));
+  ASSERT_TRUE(tab_to(L"pnlPreInstall", L"btnInstall"));
+  PressKey(VK_RETURN);  // installs
+  PressKey(VK_RETURN);  // while it installs: nothing
+  PressKey(VK_SPACE);
+  ASSERT_EQ(WaitForOutcome(log), "ok");
+  ASSERT_TRUE(focus_becomes(L"btnFinished"));
+  SaveScreenshot(window_, L"keyboard-finished.png");
+  ASSERT_TRUE(tab_to(L"pnlFinished", L"chkRunApp"));
+  PressKey(VK_SPACE);  // no client started
+  ASSERT_TRUE(tab_to(L"pnlFinished", L"btnFinished"));
+  PressKey(VK_RETURN);
+  EXPECT_EQ(child_.WaitForExit(20000), 0u);
+  const std::string text = log.Appended();
+  EXPECT_EQ(text.find("begin to install..."), text.rfind("begin to install...")) << text;
+  EXPECT_EQ(text.find("install ok."), text.rfind("install ok.")) << text;
+
+  // The failed page: its one button, "关闭", has the focus and ends the program.
+  const fs::path broken = Installer(L"broken.exe");
+  fs::resize_file(broken, fs::file_size(broken) - 100000);
+  LogTail failed_log;
+  ASSERT_NE(Start(broken), nullptr);
+  ::SetForegroundWindow(window_);
+  ASSERT_TRUE(tab_to(L"pnlPreInstall", L"btnInstall"));
+  PressKey(VK_SPACE);
+  ASSERT_NE(WaitForOutcome(failed_log), "ok");
+  ASSERT_TRUE(focus_becomes(L"btnRetry"));
+  EXPECT_EQ(Text(L"btnRetry"), L"关闭");
+  SaveScreenshot(window_, L"keyboard-failed.png");
+  PressKey(VK_RETURN);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
 }
 

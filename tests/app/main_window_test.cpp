@@ -246,8 +246,8 @@ TEST_F(MainWindowTest, ControlsCarryTheirNamesForOtherProcesses) {
 // into the window system nor end the worker's thread without a word.
 TEST_F(MainWindowTest, AHandlerAndAWorkerThatFailAreLoggedAndTheProgramLivesOn) {
   LogFileTail log;
-  W().btnFolder->SetOnClick([] { throw std::runtime_error("handler made to fail"); });
-  ::SendMessageW(W().btnFolder->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+  W().btnExpandAndPickup->SetOnClick([] { throw std::runtime_error("handler made to fail"); });
+  ::SendMessageW(W().btnExpandAndPickup->Handle(), WM_KEYDOWN, VK_SPACE, 0);
   EXPECT_NE(log.Appended().find("click handler error, handler made to fail"), std::string::npos) << log.Appended();
 
   W().SetInstallWorkerHookForTesting([] { throw std::runtime_error("worker made to fail"); });

@@ -78,6 +78,8 @@ TEST(SetupSwitches, BadCommandLinesSayWhatIsWrong) {
       {L"/S /DIR=\\orvek", L"target directory is not a full path, \\orvek"},
       {L"/S /D=C:\\", L"target directory is a root, C:\\"},
       {L"/S /D=C:\\\\", L"target directory is a root, C:\\\\"},
+      {L"/S /DIR=C:\\.", L"target directory is a root, C:\\."},
+      {L"/S /D=C:\\orvek\\..", L"target directory is a root, C:\\orvek\\.."},
       {L"/S /D=\\\\srv\\share\\orvek", L"target directory is not on a drive with a letter, \\\\srv\\share\\orvek"},
   };
   for (const Case& c : cases) {

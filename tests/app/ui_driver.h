@@ -25,4 +25,11 @@ void ClickControl(HWND control);
 // has handled it.
 void PressControl(HWND control);
 
+// Presses and releases `key` on the keyboard (SendInput): it goes where a
+// person's key goes, to the focused control of the window in front.
+void PressKey(WORD key);
+
+// The control that has the keyboard focus in `top`'s thread, or nullptr.
+HWND FocusedControl(HWND top);
+
 }  // namespace orvek::test

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "log/file_appender.h"
+
 namespace orvek::log {
 namespace {
 
@@ -25,6 +27,16 @@ TEST(LogFolderTest, EveryOtherPlaceIsRefused) {
         L""}) {
     EXPECT_FALSE(IsFileDirectlyInFolder(path, kFolder)) << path;
   }
+}
+
+// A root is a folder only with its separator ("C:" is the current folder
+// on C:): a log file or a temporary directory there keeps it.
+TEST(LogFolderTest, RootsKeepTheirSeparator) {
+  EXPECT_EQ(ExtractFileDir(L"C:\\deploy.log"), L"C:\\");
+  EXPECT_EQ(ExtractFileDir(L"\\\\srv\\logs\\pc1.log"), L"\\\\srv\\logs\\");
+  EXPECT_EQ(ExtractFileDir(L"\\\\srv\\logs\\sub\\pc1.log"), L"\\\\srv\\logs\\sub");
+  EXPECT_EQ(ExtractFileDir(L"/x.log"), L"/");
+  EXPECT_TRUE(IsFileDirectlyInFolder(L"C:\\orvek\\teacher-install.log", LogFolder(L"C:\\")));
 }
 
 }  // namespace

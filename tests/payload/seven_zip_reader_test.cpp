@@ -13,6 +13,7 @@
 #include "base/unique_handle.h"
 #include "payload/percent.h"
 #include "payload_test_files.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
 
 namespace orvek::payload {
@@ -217,6 +218,20 @@ TEST_F(Extraction, CreateFailureHookCanSkipTheFile) {
   reader->ExtractAllBelow(Target().wstring());
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(test::ReadBytes(Target() / L"readonly.txt"), "read-only target\n");
+}
+
+// The decoder threads are a tuning: a library that refuses the setting
+// decodes with its own choice, and the extraction goes on.
+TEST_F(Extraction, ALibraryThatRefusesTheDecoderThreadsStillExtracts) {
+  base::ComPtr<I7zInArchive> reader =
+      CreateArchiveReader(BesideTest(L"payload_refusing_library.dll"), sevenzip::kClsid7zFormat);
+  reader->AssignPassword(L"vorplank");
+  reader->AssignDecoderThreads(1);
+  test::LogTail log;
+  reader->OpenArchiveFile(Fixture(L"good.7z").wstring());
+  reader->ExtractAllBelow(Target().wstring());
+  EXPECT_EQ(test::TreeDifferences(Fixture(L"tree"), Target()), std::vector<std::wstring>());
+  EXPECT_NE(log.Appended().find("decoder threads 1 refused by the library, "), std::string::npos) << log.Appended();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/text.h"
@@ -33,6 +34,20 @@ void RunTool(const wchar_t* tool, const std::vector<std::string>& args, Done don
   if (pi.hProcess) ::CloseHandle(pi.hProcess);
   for (int i = 0; i < 2000 && !done(); ++i) ::Sleep(5);
   ASSERT_TRUE(done()) << base::Utf8FromWide(line);
+}
+
+// Where the prefix keeps its drive letters and shares (a Linux path).
+std::string DosDevices() {
+  wchar_t prefix[MAX_PATH] = {};
+  ::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+  return base::Utf8FromWide(prefix) + "/dosdevices/";
+}
+
+// A Linux path as Windows programs reach it, through Z:.
+std::wstring SeenFromWindows(const std::string& unix_path) {
+  std::wstring path = L"Z:" + base::WideFromUtf8(unix_path);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
 }
 
 }  // namespace
@@ -114,10 +129,7 @@ bool Exists(const std::wstring& path) {
 }
 
 ScopedDrive::ScopedDrive(wchar_t letter, const std::wstring& directory) {
-  wchar_t prefix[MAX_PATH] = {};
-  ::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
-  device_ = base::Utf8FromWide(prefix) + "/dosdevices/" +
-            static_cast<char>(letter | 0x20) + ":";
+  device_ = DosDevices() + static_cast<char>(letter | 0x20) + ":";
   drive_ = std::wstring(1, letter) + L":\\";
   RunTool(L"ln", {"-sfn", UnixPath(directory), device_}, [&] { return Exists(drive_); });
 }
@@ -128,6 +140,17 @@ ScopedDrive::~ScopedDrive() {
   // the identity of its folders: a folder made later with the inode number
   // of the removed drive root would still be taken for "Q:\".
   ::Sleep(1100);
+}
+
+ScopedServer::ScopedServer(const std::wstring& server, const std::wstring& directory)
+    : link_(DosDevices() + "unc/" + base::Utf8FromWide(server)) {
+  const std::string servers = DosDevices() + "unc";
+  RunTool(L"mkdir", {"-p", servers}, [&] { return Exists(SeenFromWindows(servers)); });
+  RunTool(L"ln", {"-sfn", UnixPath(directory), link_}, [&] { return Exists(SeenFromWindows(link_)); });
+}
+
+ScopedServer::~ScopedServer() {
+  RunTool(L"rm", {"-f", link_}, [&] { return !Exists(SeenFromWindows(link_)); });
 }
 
 }  // namespace orvek::test

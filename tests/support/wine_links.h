@@ -63,4 +63,19 @@ class ScopedDrive {
   std::wstring drive_;
 };
 
+// Makes every folder in `directory` a share of the server \\<server> for
+// the life of the object (\\<server>\x is `directory`\x): Wine finds
+// servers below "dosdevices\unc" of its prefix. The shares themselves are
+// no links, as on a real server.
+class ScopedServer {
+ public:
+  ScopedServer(const std::wstring& server, const std::wstring& directory);
+  ScopedServer(const ScopedServer&) = delete;
+  ScopedServer& operator=(const ScopedServer&) = delete;
+  ~ScopedServer();
+
+ private:
+  std::string link_;
+};
+
 }  // namespace orvek::test

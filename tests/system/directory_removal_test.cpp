@@ -177,6 +177,13 @@ TEST_F(DelDirGuardTest, DriveRoot) {
   ExpectRefused(L"Q:\\orvek\\..\\", victim, L"the location is a drive or share root");
 }
 
+TEST_F(DelDirGuardTest, ShareRoot) {
+  const std::wstring victim = MakeVictim(L"share");
+  MakeDir(L"share\\orvek");
+  const test::ScopedServer server(L"fileserver", tree_());
+  ExpectRefused(L"\\\\fileserver\\share\\orvek\\..\\", victim, L"the location is a drive or share root");
+}
+
 TEST_F(DelDirGuardTest, LinkNamedLikeTheProduct) {
   const std::wstring victim = MakeVictim(L"victim");
   test::MakeSymbolicLink(tree_(L"orvek"), victim);

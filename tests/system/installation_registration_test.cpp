@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objidl.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <map>
@@ -152,12 +153,13 @@ class RegisterInstallationTest : public ::testing::Test {
   const LinkContent client_{dir_ + L"\\orvekclient.exe", dir_ + L"\\", L"Orvek教师客户端"};
   const LinkContent uninstaller_{dir_ + L"\\uninstall.exe", dir_ + L"\\",
                                  L"Orvek教师客户端卸载程序"};
+  const std::wstring url_ = L"https://publisher.example/";
   const std::map<std::wstring, std::wstring> entry_{
       {L"UninstallString", dir_ + L"\\uninstall.exe"},
       {L"DisplayName", L"Orvek教师客户端"},
       {L"DisplayIcon", dir_ + L"\\orvekclient.exe"},
       {L"Publisher", L"Orvek教育科技股份有限公司"},
-      {L"UrlInfoAbout", L"https://www.orvek.com.cn/"},
+      {L"UrlInfoAbout", url_},
       // Read back whole by the silent all-users installation's test.
       {L"DisplayVersion", L""},
       {L"InstallLocation", dir_},
@@ -197,7 +199,7 @@ class RegisterInstallationTest : public ::testing::Test {
 TEST_F(RegisterInstallationTest, OptionsOffRemoveOldShortcutsButKeepTheDriveOneAndTheEntry) {
   PlantOldShortcuts();
   test::LogTail log;
-  RegisterInstallation({dir_, false, false});
+  RegisterInstallation({dir_, false, false, url_});
 
   const auto links = Shortcuts();
   EXPECT_EQ(links.at(L"P:\\" + kLink), client_);
@@ -212,7 +214,7 @@ TEST_F(RegisterInstallationTest, OptionsOffRemoveOldShortcutsButKeepTheDriveOneA
 
 TEST_F(RegisterInstallationTest, OptionsOnMakeFourShortcutsAndASecondRunChangesNothing) {
   PlantOldShortcuts();
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   const auto once = Shortcuts();
   EXPECT_EQ(once.at(desktop_ + L"\\" + kLink), client_);
   EXPECT_EQ(once.at(L"P:\\" + kLink), client_);
@@ -223,14 +225,14 @@ TEST_F(RegisterInstallationTest, OptionsOnMakeFourShortcutsAndASecondRunChangesN
   // The next run finds this installation as the v4.9 location.
   EXPECT_EQ(FindPreviousInstallations().uninstall_v49, dir_ + L"\\");
 
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   EXPECT_EQ(Shortcuts(), once);
   EXPECT_EQ(EntryValues(), entry_);
 }
 
 // Typed with blanks and a final backslash: trimmed, then joined as typed.
 TEST_F(RegisterInstallationTest, FinalBackslashGivesDoubledSeparators) {
-  RegisterInstallation({L" " + dir_ + L"\\ ", false, true});
+  RegisterInstallation({L" " + dir_ + L"\\ ", false, true, url_});
   EXPECT_EQ(EntryValues().at(L"UninstallString"), dir_ + L"\\\\uninstall.exe");
   EXPECT_EQ(EntryValues().at(L"DisplayIcon"), dir_ + L"\\\\orvekclient.exe");
   EXPECT_EQ(FindPreviousInstallations().uninstall_v49, dir_ + L"\\\\");
@@ -243,7 +245,7 @@ TEST_F(RegisterInstallationTest, FinalBackslashGivesDoubledSeparators) {
 TEST_F(RegisterInstallationTest, EmptyDesktopFolderSkipsOnlyTheDesktopShortcut) {
   for (RegistryKey& key : folders_) key.WriteString(L"Desktop", L"");
   test::LogTail log;
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   EXPECT_NE(log.Appended().find("Desktop folder unknown"), std::string::npos) << log.Appended();
   EXPECT_EQ(ReadLink(L"P:\\" + kLink), client_);
   EXPECT_EQ(ReadLink(menu_ + L"\\" + kLink), client_);
@@ -256,7 +258,7 @@ TEST_F(RegisterInstallationTest, FailureStopsWithOneLineAndLeavesEverythingAsItW
   ::RegSetValueExW(folders_[0].get(), L"Desktop", 0, REG_DWORD,
                    reinterpret_cast<const BYTE*>(&number), sizeof number);
   test::LogTail log;
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   const std::string text = log.Appended();
   const std::string line = "create desktop link error, ";
   ASSERT_NE(text.find(line), std::string::npos) << text;
@@ -265,6 +267,36 @@ TEST_F(RegisterInstallationTest, FailureStopsWithOneLineAndLeavesEverythingAsItW
   EXPECT_EQ(test::ReadText(programs_ + L"\\" + kLink), "old");
   EXPECT_FALSE(Exists(L"P:\\" + kLink));
   EXPECT_TRUE(EntryValues().empty());
+}
+
+// Without the user's folders no shortcut is touched, the drive root's
+// included; the entry is still written.
+TEST_F(RegisterInstallationTest, ShellFoldersKeyThatCannotBeOpenedLeavesEveryShortcut) {
+  PlantOldShortcuts();
+  test::WriteText(L"P:\\" + kLink, "old");
+  const HKEY key = folders_[0].get();
+  DWORD size = 0;
+  ::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+  std::vector<BYTE> saved(size);
+  ASSERT_EQ(::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &size), ERROR_SUCCESS);
+  PSECURITY_DESCRIPTOR deny_reading = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                     &deny_reading, nullptr));
+  ASSERT_EQ(::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, deny_reading), ERROR_SUCCESS);
+  ::LocalFree(deny_reading);
+  const bool denied = !RegistryKey::Open(HKEY_CURRENT_USER, kShellFoldersKey, RegistryAccess::kRead);
+  test::LogTail log;
+  if (denied) RegisterInstallation({dir_, true, true, url_});
+  ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data());
+  ASSERT_TRUE(denied);
+
+  for (const std::wstring& file : {desktop_ + L"\\" + kLink, std::wstring(L"P:\\") + kLink, programs_ + L"\\" + kLink,
+                                   menu_ + L"\\" + kLink, menu_ + L"\\" + kUninstallLink}) {
+    EXPECT_EQ(test::ReadText(file), "old") << base::Utf8FromWide(file);
+  }
+  EXPECT_NE(log.Appended().find("Shell Folders key cannot be opened, no shortcut touched"), std::string::npos)
+      << log.Appended();
+  EXPECT_EQ(EntryValues(), entry_);
 }
 
 // The folder values are the user's: a link put in the start-menu folder's
@@ -277,7 +309,7 @@ TEST_F(RegisterInstallationTest, FolderValuesAreCheckedBeforeShortcutsGoThere) {
   test::MakeSymbolicLink(menu_, elsewhere);
   for (RegistryKey& key : folders_) key.WriteString(L"Desktop", programs_ + L"\\..\\desktop");
   test::LogTail log;
-  RegisterInstallation({dir_, true, true});
+  RegisterInstallation({dir_, true, true, url_});
   std::string text = log.Appended();
   EXPECT_NE(text.find("start-menu folder is a link, start-menu shortcuts skipped"), std::string::npos)
       << text;
@@ -289,7 +321,7 @@ TEST_F(RegisterInstallationTest, FolderValuesAreCheckedBeforeShortcutsGoThere) {
   EXPECT_EQ(EntryValues(), entry_);
 
   for (RegistryKey& key : folders_) key.WriteString(L"Desktop", L"desktop");
-  RegisterInstallation({dir_, false, false});
+  RegisterInstallation({dir_, false, false, url_});
   text = log.Appended();
   EXPECT_NE(text.find("Desktop folder refused, desktop shortcut skipped, desktop"), std::string::npos)
       << text;

@@ -6,6 +6,7 @@
 
 #include "base/unique_handle.h"
 #include "support/log_tail.h"
+#include "system/processor_identity.h"
 
 namespace orvek::system {
 namespace {
@@ -79,6 +80,17 @@ TEST(SetPrivilegeTest, TokenOpenedWithoutAdjustRightFailsWithItsLogLine) {
   EXPECT_FALSE(SetPrivilege(token.get(), kHeld, true));
   EXPECT_NE(log.Appended().find("AdjustTokenPrivileges error: 5"), std::string::npos)
       << log.Appended();
+}
+
+// The processor query switches the debug privilege on for itself only:
+// programs the installer starts inherit its token.
+TEST(SetPrivilegeTest, TheProcessorQueryPutsTheDebugPrivilegeBackAsItWas) {
+  const base::UniqueHandle token = OwnToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
+  for (const bool enabled : {false, true, false}) {
+    ASSERT_TRUE(SetPrivilege(token.get(), kHeld, enabled));
+    ASSERT_FALSE(GetCpuInfo().cpuId.empty());
+    EXPECT_EQ(StateOf(token.get(), kHeld).enabled, enabled);
+  }
 }
 
 }  // namespace
