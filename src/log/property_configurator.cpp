@@ -31,7 +31,11 @@ std::int32_t RequireInteger(std::wstring_view text) {
 
 void TPropertyConfigurator::ConfigureFromFile(const std::wstring& path) {
   try {
-    DoConfigure(TProperties::Parse(DecodePropertyBytes(FPlatform.ReadWholeFile(path), FPlatform)));
+    const std::string bytes = FPlatform.ReadWholeFile(path, kMaxConfigurationBytes);
+    if (bytes.size() > kMaxConfigurationBytes) {
+      throw FacilityError("the file is longer than " + std::to_string(kMaxConfigurationBytes) + " bytes");
+    }
+    DoConfigure(TProperties::Parse(DecodePropertyBytes(bytes, FPlatform)));
   } catch (const FacilityError& failure) {
     FTrace.Error(L"Could not read configuration file [" + path + L"] " + base::WideFromUtf8(failure.what()));
     FTrace.Error(L"Ignoring configuration file [" + path + L"]");
@@ -141,6 +145,10 @@ std::unique_ptr<TLayout> TPropertyConfigurator::ParseLayout(const TProperties& p
   if (base::SameText(class_name, L"TPatternLayout")) {
     std::wstring pattern = properties.GetProperty(prefix + L".layout.Pattern");
     if (pattern.empty()) pattern = L"%m%n";
+    if (pattern.size() > kMaxPatternLength) {
+      throw FacilityError("the pattern of " + base::Utf8FromWide(prefix) + " is longer than " +
+                          std::to_string(kMaxPatternLength) + " characters");
+    }
     FTrace.Debug(L"Created pattern layout [" + pattern + L"]");
     return std::make_unique<TPatternLayout>(pattern);
   }

@@ -27,13 +27,24 @@
 
 namespace orvek::log {
 
+// A configuration is a few hundred bytes. The file lies in the current
+// directory, usually a Downloads folder, where anything may be planted, and
+// every key is looked up among all lines, so its size bounds the work.
+inline constexpr std::size_t kMaxConfigurationBytes = 64 * 1024;
+
+// The longest layout pattern: each field can cost up to 999 blanks of
+// padding in every record.
+inline constexpr std::size_t kMaxPatternLength = 1024;
+
 class TPropertyConfigurator {
  public:
   TPropertyConfigurator(LoggerRegistry& registry, Platform& platform, InternalLog& trace)
       : FRegistry(registry), FPlatform(platform), FTrace(trace) {}
 
   // Both stop at the first failure, note it in the trace and return; what was
-  // configured until then stays in force. They never throw FacilityError.
+  // configured until then stays in force. They never throw FacilityError. A
+  // file longer than kMaxConfigurationBytes, or a pattern longer than
+  // kMaxPatternLength, is such a failure.
   void ConfigureFromFile(const std::wstring& path);
   void ConfigureFromText(std::wstring_view text);
 
