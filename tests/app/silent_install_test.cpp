@@ -270,6 +270,24 @@ TEST_F(SilentInstallTest, LogSwitchGetsTheSameRecordsAndAHangingVersionServiceOn
   EXPECT_NE(run.log.find("install ok."), std::string::npos);
 }
 
+// An answer nested deeper than the reader builds once ended the check's
+// thread on its stack, and the run then waited out both of its limits.
+TEST_F(SilentInstallTest, DeeplyNestedVersionAnswerIsLoggedAndWaitsForNothing) {
+  const fs::path installer = dir_.path() / L"deep.exe";
+  fs::copy_file(Installer(), installer);
+  {
+    std::fstream out(installer, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(132);
+    out.write("v1.0.0-deep", 11);
+  }
+  const ULONGLONG start = ::GetTickCount64();
+  const Outcome run = Run(installer, L"/S /DIR=\"" + Target().wstring() + L"\"");
+  EXPECT_LT(::GetTickCount64() - start, 15000u);
+  ASSERT_EQ(run.code, 0u) << run.log;
+  EXPECT_NE(run.log.find("CheckVersion error, the value is nested deeper than 64 levels"), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find("in time"), std::string::npos) << run.log;
+}
+
 // Files (path, size, time) and registry (keys and values) a run could touch.
 std::map<std::wstring, std::wstring> Snapshot(const std::vector<fs::path>& except) {
   std::map<std::wstring, std::wstring> items;
