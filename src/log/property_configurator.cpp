@@ -97,7 +97,14 @@ AppenderRef TPropertyConfigurator::ParseAppender(const TProperties& properties, 
   if (base::SameText(class_name, L"TRollingFileAppender")) {
     auto rolling = std::make_shared<TRollingFileAppender>(FPlatform, FTrace);
     const std::wstring backups = properties.GetProperty(prefix + L".MaxBackupIndex");
-    if (!backups.empty()) rolling->SetMaxBackupIndex(RequireInteger(backups));
+    if (!backups.empty()) {
+      const std::int32_t count = RequireInteger(backups);
+      if (count > kMaxBackupIndexLimit) {
+        throw FacilityError("MaxBackupIndex " + std::to_string(count) + " is above " +
+                            std::to_string(kMaxBackupIndexLimit));
+      }
+      rolling->SetMaxBackupIndex(count);
+    }
     const std::wstring max_size = properties.GetProperty(prefix + L".MaxFileSize");
     if (!max_size.empty()) rolling->SetMaxFileSize(max_size);
     appender = std::move(rolling);

@@ -11,6 +11,8 @@
 //   appender.N.File, .layout=TPatternLayout|TSimpleLayout, .layout.Pattern
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +38,10 @@ inline constexpr std::size_t kMaxConfigurationBytes = 64 * 1024;
 // padding in every record.
 inline constexpr std::size_t kMaxPatternLength = 1024;
 
+// The most backups a rolling appender keeps: a roll-over looks for each of
+// them, after every record when the size limit is 0.
+inline constexpr std::int32_t kMaxBackupIndexLimit = 1000;
+
 class TPropertyConfigurator {
  public:
   TPropertyConfigurator(LoggerRegistry& registry, Platform& platform, InternalLog& trace)
@@ -43,8 +49,9 @@ class TPropertyConfigurator {
 
   // Both stop at the first failure, note it in the trace and return; what was
   // configured until then stays in force. They never throw FacilityError. A
-  // file longer than kMaxConfigurationBytes, or a pattern longer than
-  // kMaxPatternLength, is such a failure.
+  // file longer than kMaxConfigurationBytes, a pattern longer than
+  // kMaxPatternLength, or a MaxBackupIndex above kMaxBackupIndexLimit is
+  // such a failure.
   void ConfigureFromFile(const std::wstring& path);
   void ConfigureFromText(std::wstring_view text);
 
