@@ -9,6 +9,23 @@
 set(ORVEK_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 get_filename_component(ORVEK_SOURCE_DIR ${ORVEK_SOURCE_DIR} ABSOLUTE)
 
+# The sanitize configuration: the host build under AddressSanitizer and
+# UndefinedBehaviorSanitizer (any report ends the program, so a test fails),
+# and with clang the fuzz targets, whose coverage instrumentation then covers
+# every library they link.
+option(ORVEK_SANITIZE "Build natively with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+set(ORVEK_FUZZ OFF)
+if(ORVEK_SANITIZE AND NOT WIN32)
+  set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${sanitizers})
+  add_link_options(${sanitizers})
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set(ORVEK_FUZZ ON)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
+endif()
+set(ORVEK_FUZZ_SECONDS 3 CACHE STRING "How long ctest runs each fuzz target after its corpus")
+
 set(ORVEK_RUNS_UNDER_WINE OFF)
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(ORVEK_RUNS_UNDER_WINE ON)
@@ -81,6 +98,29 @@ function(orvek_add_host_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
+endfunction()
+
+# orvek_add_fuzz_target(name SOURCES ... [LIBS ...]): a libFuzzer target
+# <name>_fuzz, built in the sanitize configuration with clang. Its seed corpus
+# is corpus/<name>/ beside the sources, and ctest runs it over that corpus and
+# then for ORVEK_FUZZ_SECONDS; inputs it finds go to fuzz-found/<name>/ of the
+# build folder, never into the sources, and a crashing one to fuzz-crashes/.
+# scripts/fuzz.sh runs one for longer.
+function(orvek_add_fuzz_target name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORVEK_FUZZ OR NOT ORVEK_BUILD_TESTS)
+    return()
+  endif()
+  add_executable(${name}_fuzz ${T_SOURCES})
+  target_link_libraries(${name}_fuzz PRIVATE ${T_LIBS})
+  target_link_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
+  set(found ${CMAKE_BINARY_DIR}/fuzz-found/${name})
+  file(MAKE_DIRECTORY ${found} ${CMAKE_BINARY_DIR}/fuzz-crashes)
+  add_test(NAME ${name}_fuzz
+           COMMAND ${name}_fuzz -max_total_time=${ORVEK_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048
+                   -print_final_stats=1 -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-crashes/${name}-
+                   ${found} ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+  set_tests_properties(${name}_fuzz PROPERTIES TIMEOUT 120 LABELS fuzz)
 endfunction()
 
 # orvek_add_win_test(name SOURCES ... [LIBS ...] [GUI]): a Windows test, run

@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config          # host build
+  clang libclang-rt-14-dev                  # sanitizer build and fuzz targets (libFuzzer)
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine64 xvfb x11-utils xdotool imagemagick          # running and looking at the program
   fonts-wqy-microhei                        # Chinese page texts under Wine

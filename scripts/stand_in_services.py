@@ -29,6 +29,7 @@ Verdicts:
   status0 status1 status17 status-true status-false status-abc status-null
   status-empty status-nullstr status-missing code1 code-number0 no-result
   no-data                      JSON answers of the version service
+  deep                         legal JSON, 40 KB: "status" nested 20,000 deep
   ok                           200 with a small JSON body (event service)
   html                         an HTML page with status 200
   500                          status 500 with an HTML body
@@ -107,6 +108,9 @@ JSON_VERDICTS = {
     "no-result": version_answer(None, {"status": 0}),
     "no-data": version_answer(OK0, None),
     "ok": b'{"result":{"code":"0"}}',
+    # Far below the 1 MiB cap on an answer, and once enough to overflow the
+    # stack of the thread that read it.
+    "deep": b'{"result":{"code":"0"},"data":{"status":' + b"[" * 20000 + b"]" * 20000 + b"}}",
 }
 
 

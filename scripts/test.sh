@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: host unit tests, the static checks
-# of the i686 product, and the Windows tests under 64-bit Wine.
+# Builds everything and runs every test: host unit tests, the same under
+# AddressSanitizer and UndefinedBehaviorSanitizer with each fuzz target over
+# its corpus and for a few seconds more, the static checks of the i686
+# product, and the Windows tests under 64-bit Wine.
 # usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,14 +10,14 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 start=$(date +%s)
-for preset in host win32 win64; do
+for preset in host sanitize win32 win64; do
   echo "== build $preset" >&2
   cmake --preset "$preset" -DORVEK_WERROR=ON >/dev/null
   cmake --build --preset "$preset" -j2
 done
 
 status=0
-for preset in host win32 win64; do
+for preset in host sanitize win32 win64; do
   echo "== test $preset" >&2
   # Wine tests share one prefix and one display: run them one at a time.
   ctest --preset "$preset" --timeout 600 || status=1

@@ -9,7 +9,8 @@
 
 namespace orvek::app {
 
-// Runs `body` on a detached thread of its own, counted until it returns. A
+// Runs `body` on a detached thread of its own, counted until it returns, with
+// a stack of 512 KiB reserved (background_work.cpp says why). A
 // failure that escapes `body` is logged ("background work error, ...") and
 // the thread still counts as ended. Throws when no thread can be started.
 void StartBackgroundWork(std::function<void()> body);

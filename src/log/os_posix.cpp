@@ -116,7 +116,7 @@ class PosixPlatform : public Platform {
     return ::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
   }
 
-  std::string ReadWholeFile(const std::wstring& path) override {
+  std::string ReadWholeFile(const std::wstring& path, std::size_t max_bytes) override {
     const UniqueFd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) ThrowFileError("Cannot open file", path, errno);
     std::string bytes;
@@ -127,6 +127,10 @@ class PosixPlatform : public Platform {
       if (read < 0) ThrowFileError("Cannot read file", path, errno);
       if (read == 0) return bytes;
       bytes.append(buffer, static_cast<std::size_t>(read));
+      if (bytes.size() > max_bytes) {
+        bytes.resize(max_bytes + 1);
+        return bytes;
+      }
     }
   }
 

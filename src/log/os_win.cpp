@@ -170,7 +170,7 @@ class WinPlatform : public Platform {
     return ::MoveFileW(from.c_str(), to.c_str()) != 0;
   }
 
-  std::string ReadWholeFile(const std::wstring& path) override {
+  std::string ReadWholeFile(const std::wstring& path, std::size_t max_bytes) override {
     UniqueHandle file = OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     if (!file) ThrowFileError("Cannot open file", path, ::GetLastError());
     std::string bytes;
@@ -182,6 +182,10 @@ class WinPlatform : public Platform {
       }
       if (read == 0) return bytes;
       bytes.append(buffer, read);
+      if (bytes.size() > max_bytes) {
+        bytes.resize(max_bytes + 1);
+        return bytes;
+      }
     }
   }
 

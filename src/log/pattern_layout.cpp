@@ -16,14 +16,15 @@ struct FieldFormat {
   std::size_t max_length = std::wstring::npos;
 };
 
-// "" => {}, "-5" => {left, 5}, "5.10" => {5, max 10}, "x" => nullopt.
+// "" => {}, "-5" => {left, 5}, "5.10" => {5, max 10}; "x" and "1000" (more
+// than three digits) => nullopt.
 std::optional<FieldFormat> ParseFieldFormat(std::wstring_view text) {
   FieldFormat format;
   std::size_t i = 0;
   auto number = [&](std::size_t& value) {
     const std::size_t start = i;
     value = 0;
-    while (i < text.size() && IsDigit(text[i]) && i - start < 6) value = value * 10 + (text[i++] - L'0');
+    while (i < text.size() && IsDigit(text[i]) && i - start < 3) value = value * 10 + (text[i++] - L'0');
     return i > start;
   };
   if (i < text.size() && text[i] == L'-') format.left_align = true, ++i;

@@ -5,9 +5,9 @@
 // Conversions: %d{date format} the event time (date_format.h), %p the level
 // name, %m the message, %e the failure text, %L the logger name, %n a single
 // CR. Between "%" and the letter may stand "-" (pad on the right), a minimum
-// width and "." with a maximum length: "%5p" => " INFO", "%-5p" => "INFO ",
-// "%.3m" keeps the first three characters. Any other "%..." stays in the
-// output as written.
+// width and "." with a maximum length, up to three digits each: "%5p" =>
+// " INFO", "%-5p" => "INFO ", "%.3m" keeps the first three characters. Any
+// other "%..." (also "%1000m") stays in the output as written.
 #pragma once
 
 #include <cstddef>

@@ -53,8 +53,10 @@ class Platform {
   virtual bool RemoveFile(const std::wstring& path) = 0;
   // Fails, and changes nothing, when `to` exists.
   virtual bool RenameFile(const std::wstring& from, const std::wstring& to) = 0;
-  // The whole content; throws FacilityError when it cannot be read.
-  virtual std::string ReadWholeFile(const std::wstring& path) = 0;
+  // The content, but never more than `max_bytes` + 1 bytes, so that a caller
+  // tells a longer file without holding it; throws FacilityError when it
+  // cannot be read.
+  virtual std::string ReadWholeFile(const std::wstring& path, std::size_t max_bytes) = 0;
   // Directory of the running program file, without a final separator.
   virtual std::wstring ProgramDirectory() = 0;
   // The system's ANSI code page: configuration files without a byte-order

@@ -31,7 +31,11 @@ std::int32_t RequireInteger(std::wstring_view text) {
 
 void TPropertyConfigurator::ConfigureFromFile(const std::wstring& path) {
   try {
-    DoConfigure(TProperties::Parse(DecodePropertyBytes(FPlatform.ReadWholeFile(path), FPlatform)));
+    const std::string bytes = FPlatform.ReadWholeFile(path, kMaxConfigurationBytes);
+    if (bytes.size() > kMaxConfigurationBytes) {
+      throw FacilityError("the file is longer than " + std::to_string(kMaxConfigurationBytes) + " bytes");
+    }
+    DoConfigure(TProperties::Parse(DecodePropertyBytes(bytes, FPlatform)));
   } catch (const FacilityError& failure) {
     FTrace.Error(L"Could not read configuration file [" + path + L"] " + base::WideFromUtf8(failure.what()));
     FTrace.Error(L"Ignoring configuration file [" + path + L"]");
@@ -93,7 +97,14 @@ AppenderRef TPropertyConfigurator::ParseAppender(const TProperties& properties, 
   if (base::SameText(class_name, L"TRollingFileAppender")) {
     auto rolling = std::make_shared<TRollingFileAppender>(FPlatform, FTrace);
     const std::wstring backups = properties.GetProperty(prefix + L".MaxBackupIndex");
-    if (!backups.empty()) rolling->SetMaxBackupIndex(RequireInteger(backups));
+    if (!backups.empty()) {
+      const std::int32_t count = RequireInteger(backups);
+      if (count > kMaxBackupIndexLimit) {
+        throw FacilityError("MaxBackupIndex " + std::to_string(count) + " is above " +
+                            std::to_string(kMaxBackupIndexLimit));
+      }
+      rolling->SetMaxBackupIndex(count);
+    }
     const std::wstring max_size = properties.GetProperty(prefix + L".MaxFileSize");
     if (!max_size.empty()) rolling->SetMaxFileSize(max_size);
     appender = std::move(rolling);
@@ -141,6 +152,10 @@ std::unique_ptr<TLayout> TPropertyConfigurator::ParseLayout(const TProperties& p
   if (base::SameText(class_name, L"TPatternLayout")) {
     std::wstring pattern = properties.GetProperty(prefix + L".layout.Pattern");
     if (pattern.empty()) pattern = L"%m%n";
+    if (pattern.size() > kMaxPatternLength) {
+      throw FacilityError("the pattern of " + base::Utf8FromWide(prefix) + " is longer than " +
+                          std::to_string(kMaxPatternLength) + " characters");
+    }
     FTrace.Debug(L"Created pattern layout [" + pattern + L"]");
     return std::make_unique<TPatternLayout>(pattern);
   }

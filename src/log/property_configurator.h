@@ -11,6 +11,8 @@
 //   appender.N.File, .layout=TPatternLayout|TSimpleLayout, .layout.Pattern
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,13 +29,29 @@
 
 namespace orvek::log {
 
+// A configuration is a few hundred bytes. The file lies in the current
+// directory, usually a Downloads folder, where anything may be planted, and
+// every key is looked up among all lines, so its size bounds the work.
+inline constexpr std::size_t kMaxConfigurationBytes = 64 * 1024;
+
+// The longest layout pattern: each field can cost up to 999 blanks of
+// padding in every record.
+inline constexpr std::size_t kMaxPatternLength = 1024;
+
+// The most backups a rolling appender keeps: a roll-over looks for each of
+// them, after every record when the size limit is 0.
+inline constexpr std::int32_t kMaxBackupIndexLimit = 1000;
+
 class TPropertyConfigurator {
  public:
   TPropertyConfigurator(LoggerRegistry& registry, Platform& platform, InternalLog& trace)
       : FRegistry(registry), FPlatform(platform), FTrace(trace) {}
 
   // Both stop at the first failure, note it in the trace and return; what was
-  // configured until then stays in force. They never throw FacilityError.
+  // configured until then stays in force. They never throw FacilityError. A
+  // file longer than kMaxConfigurationBytes, a pattern longer than
+  // kMaxPatternLength, or a MaxBackupIndex above kMaxBackupIndexLimit is
+  // such a failure.
   void ConfigureFromFile(const std::wstring& path);
   void ConfigureFromText(std::wstring_view text);
 

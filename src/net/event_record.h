@@ -22,7 +22,8 @@ struct TPublicLogEvent {
   std::wstring page;
   std::wstring control;
   std::wstring event;
-  std::wstring extData;  // JSON text, embedded as a value; non-JSON gives null
+  std::wstring extData;  // JSON text, embedded as a value; non-JSON gives null, one beyond
+                         // the JSON limits (json_value.h) fails the report
   std::wstring version;  // FVersion, "v" included
   std::wstring clientId;    // FClientId
   std::wstring deviceInfo;  // FDeviceInfo

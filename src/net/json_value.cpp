@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace orvek::net {
 namespace {
@@ -98,12 +99,59 @@ std::optional<std::int64_t> ParseDecimal(const std::string& text) {
   return value;
 }
 
+// The library's own builder, stopped at the limits. The parser keeps its
+// place on a heap stack, so only building and reading need the bounds.
+class BoundedBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
+  using Base = nlohmann::detail::json_sax_dom_parser<Json>;
+
+ public:
+  explicit BoundedBuilder(Json& value) : Base(value, /*allow_exceptions=*/false) {}
+
+  bool start_object(std::size_t size) { return Enter(true) && Base::start_object(size); }
+  bool start_array(std::size_t size) { return Enter(false) && Base::start_array(size); }
+  bool end_object() { return Leave() && Base::end_object(); }
+  bool end_array() { return Leave() && Base::end_array(); }
+  bool key(std::string& name) {
+    if (members_.back() != kNotAnObject && ++members_.back() > kMaxJsonMembers) {
+      return Refuse("an object has more than " + std::to_string(kMaxJsonMembers) + " members");
+    }
+    return Base::key(name);
+  }
+
+  const std::string& refusal() const { return refusal_; }
+
+ private:
+  static constexpr std::size_t kNotAnObject = static_cast<std::size_t>(-1);
+
+  bool Enter(bool object) {
+    if (members_.size() > kMaxJsonDepth) {
+      return Refuse("the value is nested deeper than " + std::to_string(kMaxJsonDepth) + " levels");
+    }
+    members_.push_back(object ? 0 : kNotAnObject);
+    return true;
+  }
+  bool Leave() {
+    members_.pop_back();
+    return true;
+  }
+  bool Refuse(std::string why) {
+    refusal_ = std::move(why);
+    return false;
+  }
+
+  std::vector<std::size_t> members_{kNotAnObject};  // per open level; the bottom one is the text itself
+  std::string refusal_;
+};
+
 }  // namespace
 
 std::optional<Json> ParseJson(std::string_view text) {
-  Json value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false,
-                           /*ignore_comments=*/true);
-  if (value.is_discarded()) return std::nullopt;
+  Json value;
+  BoundedBuilder builder(value);
+  const bool parsed = Json::sax_parse(text.begin(), text.end(), &builder, Json::input_format_t::json,
+                                      /*strict=*/true, /*ignore_comments=*/true);
+  if (!builder.refusal().empty()) throw JsonLimitError(builder.refusal());
+  if (!parsed) return std::nullopt;
   return value;
 }
 

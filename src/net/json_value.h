@@ -5,8 +5,10 @@
 // text predictable). Pure code, no system headers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -16,8 +18,26 @@ namespace orvek::net {
 
 using Json = nlohmann::ordered_json;
 
+// Well-formed or not, a text beyond what ParseJson builds. The message names
+// the limit, for the caller's log line.
+class JsonLimitError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The services answer with objects three levels deep holding a handful of
+// members. Reading a value (ReadAsText, WriteJson) recurses once per level,
+// so depth is what a thread's stack must be sized for; and each member of an
+// object is looked up among those before it while the object is built, so
+// the members of one object cost their count squared.
+inline constexpr std::size_t kMaxJsonDepth = 64;
+inline constexpr std::size_t kMaxJsonMembers = 256;
+
 // Parses UTF-8 text; comments are allowed. Anything that is not one complete
-// JSON value gives nullopt, never a failure: "<html>" => nullopt.
+// JSON value gives nullopt: "<html>" => nullopt. An array or object nested
+// deeper than kMaxJsonDepth, or an object with more than kMaxJsonMembers
+// members, throws JsonLimitError as soon as the parser reaches it, before
+// it is built: 65 "[" => JsonLimitError, whatever follows them.
 std::optional<Json> ParseJson(std::string_view text);
 
 // The member `name` of `object`, or nullptr when `object` is not an object,

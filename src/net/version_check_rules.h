@@ -32,7 +32,8 @@ std::wstring VersionCheckUrl(std::wstring_view base_url, std::wstring_view versi
 // The verdict in an answer body (UTF-8): "data" -> "status" read as integer.
 // nullopt when the answer says nothing: not JSON, not an object, "result" ->
 // "code" other than "0", or a "status" that is missing, null, "" or "null".
-// Throws VersionAnswerError when an object lacks "result" or "data".
+// Throws VersionAnswerError when an object lacks "result" or "data", and
+// JsonLimitError (json_value.h) for an answer nested too deep or too wide.
 std::optional<std::int32_t> VersionVerdict(std::string_view body);
 
 }  // namespace orvek::net

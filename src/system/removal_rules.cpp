@@ -76,7 +76,10 @@ std::wstring OrdinaryFromFinalPath(std::wstring_view final_path) {
   constexpr std::wstring_view kLocal = L"\\\\?\\";
   constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
   if (final_path.size() > kUnc.size() && base::SameText(final_path.substr(0, kUnc.size()), kUnc)) {
-    return L"\\\\" + std::wstring(final_path.substr(kUnc.size()));
+    // "\\?\UNC\\x" names no server; read as "\\\x" it would pass for a
+    // path below a share.
+    std::wstring unc = L"\\\\" + std::wstring(final_path.substr(kUnc.size()));
+    return IsAbsoluteLocation(unc) ? unc : std::wstring();
   }
   if (final_path.substr(0, kLocal.size()) == kLocal) final_path.remove_prefix(kLocal.size());
   if (final_path.size() >= 2 && IsDriveLetter(final_path[0]) && final_path[1] == L':' &&

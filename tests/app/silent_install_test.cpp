@@ -161,6 +161,17 @@ class SilentInstallTest : public ::testing::Test {
     return installer;
   }
 
+  // A copy of the sample installer with another package version, which the
+  // stand-in version service answers in its own way (tests/net/CMakeLists.txt).
+  fs::path InstallerWithVersion(const wchar_t* name, const char (&version)[12]) {
+    const fs::path installer = dir_.path() / name;
+    fs::copy_file(Installer(), installer);
+    std::fstream out(installer, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(132);
+    out.write(version, 11);
+    return installer;
+  }
+
   // Runs `installer` with the command line tail `args`, watching its windows
   // until it ends.
   static Outcome Run(const fs::path& installer, const std::wstring& args, DWORD timeout_ms = 90000) {
@@ -297,13 +308,7 @@ TEST_F(SilentInstallTest, TooLittleSpaceOnTheTargetDriveEndsWithItsCode) {
 // The stand-in never answers for the version v1.0.0-slow: the run waits for
 // the check only as long as its time-outs let it, then installs.
 TEST_F(SilentInstallTest, LogSwitchGetsTheSameRecordsAndAHangingVersionServiceOnlyDelays) {
-  const fs::path installer = dir_.path() / L"slow.exe";
-  fs::copy_file(Installer(), installer);
-  {
-    std::fstream out(installer, std::ios::binary | std::ios::in | std::ios::out);
-    out.seekp(132);
-    out.write("v1.0.0-slow", 11);
-  }
+  const fs::path installer = InstallerWithVersion(L"slow.exe", "v1.0.0-slow");
   const fs::path log_file = dir_.path() / L"deploy logs" / L"orvek.log";
   const ULONGLONG start = ::GetTickCount64();
   const Outcome run =
@@ -313,6 +318,18 @@ TEST_F(SilentInstallTest, LogSwitchGetsTheSameRecordsAndAHangingVersionServiceOn
   EXPECT_EQ(ReadAll(log_file), run.log);
   EXPECT_LT(run.log.find("CheckVersion error, "), run.log.find("begin to install...")) << run.log;
   EXPECT_NE(run.log.find("install ok."), std::string::npos);
+}
+
+// An answer nested deeper than the reader builds once ended the check's
+// thread on its stack, and the run then waited out both of its limits.
+TEST_F(SilentInstallTest, DeeplyNestedVersionAnswerIsLoggedAndWaitsForNothing) {
+  const fs::path installer = InstallerWithVersion(L"deep.exe", "v1.0.0-deep");
+  const ULONGLONG start = ::GetTickCount64();
+  const Outcome run = Run(installer, L"/S /DIR=\"" + Target().wstring() + L"\"");
+  EXPECT_LT(::GetTickCount64() - start, 15000u);
+  ASSERT_EQ(run.code, 0u) << run.log;
+  EXPECT_NE(run.log.find("CheckVersion error, the value is nested deeper than 64 levels"), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find("in time"), std::string::npos) << run.log;
 }
 
 // Files (path, size, time) and registry (keys and values) a run could touch.

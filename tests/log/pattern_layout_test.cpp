@@ -48,6 +48,7 @@ TEST(PatternLayout, OtherConversionsStayAsWritten) {
   EXPECT_EQ(TPatternLayout(L"%x|%5q|%-z|50% done: %m").Format(Event(kInfo, L"ok")), L"%x|%5q|%-z|50% done: ok");
   EXPECT_EQ(TPatternLayout(L"%m 100%").Format(Event(kInfo, L"ok")), L"ok 100%");
   EXPECT_EQ(TPatternLayout(L"%m %5").Format(Event(kInfo, L"ok")), L"ok %5");
+  EXPECT_EQ(TPatternLayout(L"%1000m").Format(Event(kInfo, L"ok")), L"%1000m");  // widths have three digits
 }
 
 TEST(PatternLayout, FailureFieldAndSimpleLayout) {

@@ -110,6 +110,19 @@ TEST_F(ConfiguratorTest, FileFailureNotesTheFileAndTheReason) {
             std::string::npos);
 }
 
+// The file lies where anything may be planted: it is refused unread when
+// over-long, and 2,000,000,000 backups would be looked for at every roll-over.
+TEST_F(ConfiguratorTest, OverLongFileAndUnboundedBackupCountAreFailures) {
+  const std::wstring path = dir.file(L"log.properties");
+  test::WriteBytes(path, "#" + std::string(kMaxConfigurationBytes, 'x'));
+  trace.Enable(L"log4delphi.log");
+  TPropertyConfigurator(registry, SystemPlatform(), trace).ConfigureFromFile(path);
+  EXPECT_NE(Trace().find("] the file is longer than 65536 bytes\r\n"), std::string::npos) << Trace();
+  Configure(L"log4delphi.rootLogger=INFO, a\r\n" + FileAppender(L"a", L"TRollingFileAppender") +
+            L"log4delphi.appender.a.MaxBackupIndex=2000000000");
+  EXPECT_TRUE(Root().GetAppenders().empty());
+}
+
 TEST_F(ConfiguratorTest, RollingLimitsFromProperties) {
   auto rolling = [&] { return dynamic_cast<TRollingFileAppender*>(Root().GetAppenders().at(0).get()); };
   Configure(L"log4delphi.rootLogger=INFO, a\r\n" + FileAppender(L"a", L"TRollingFileAppender") +

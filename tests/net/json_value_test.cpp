@@ -19,6 +19,22 @@ TEST(JsonValueTest, NonJsonTextGivesNothing) {
   EXPECT_TRUE(ParseJson(" /* note */ {\"a\":1}\n"));
 }
 
+// A legal answer of 40 KB nested 20,000 deep once overflowed the check's
+// stack while it was read; one object of 100,000 members took 37 s to build.
+TEST(JsonValueTest, TooDeepOrTooWideIsRefusedBeforeItIsBuilt) {
+  const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  EXPECT_TRUE(ParseJson(nested(kMaxJsonDepth)));
+  EXPECT_THROW(ParseJson(nested(20000)), JsonLimitError);
+  EXPECT_THROW(ParseJson(std::string(kMaxJsonDepth + 1, '[')), JsonLimitError);
+  std::string wide = "{";
+  for (std::size_t i = 0; i <= kMaxJsonMembers; ++i) wide.append(1, '"').append(std::to_string(i)).append("\":0,");
+  wide.back() = '}';
+  EXPECT_THROW(ParseJson(wide), JsonLimitError);
+  std::string long_array = "[0";
+  for (int i = 0; i < 100000; ++i) long_array += ",0";
+  EXPECT_TRUE(ParseJson(long_array + "]"));  // arrays cost nothing per element
+}
+
 TEST(JsonValueTest, ReadAsTextFollowsTheTable) {
   const Json o = Parse(R"({"s":"abc","i":17,"neg":-4,"f":1.5,"whole":2.0,"t":true,"b":false,
       "o":{"x":[1,"/"]},"n":null,"sn":"null","e":""})");

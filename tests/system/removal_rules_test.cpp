@@ -57,6 +57,7 @@ TEST(OrdinaryFromFinalPathTest, DropsTheLongPathPrefix) {
   EXPECT_EQ(OrdinaryFromFinalPath(L"\\\\?\\UNC\\srv\\share\\orvek"), L"\\\\srv\\share\\orvek");
   EXPECT_EQ(OrdinaryFromFinalPath(L"D:\\orvek"), L"D:\\orvek");
   EXPECT_EQ(OrdinaryFromFinalPath(L"\\\\?\\Volume{0b1c}\\orvek"), L"");
+  EXPECT_EQ(OrdinaryFromFinalPath(L"\\\\?\\UNC\\\\?\\orvek"), L"");  // no server
   EXPECT_EQ(OrdinaryFromFinalPath(L""), L"");
 }
 
