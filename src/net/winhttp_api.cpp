@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/bound_function.h"
 #include "base/os_error.h"
 #include "system/system_library.h"
 
@@ -17,7 +18,7 @@ HMODULE LoadOnce(const wchar_t* dll, const char* what) {
 
 template <typename Fn>
 void Bind(HMODULE module, const char* name, Fn& fn) {
-  fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+  fn = base::BindFunction<Fn>(module, name);
   if (fn == nullptr) throw base::OsError(std::string("GetProcAddress ") + name, ::GetLastError());
 }
 
