@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: host unit tests, the static checks
-# of the i686 product, and the Windows tests under 64-bit Wine.
+# of the i686 product and the product itself in an emulated 32-bit Windows
+# (the guest is built first when it is not cached), and the Windows tests of
+# the x86_64 twin under 64-bit Wine.
 # usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +15,11 @@ for preset in host win32 win64; do
   cmake --preset "$preset" -DORVEK_WERROR=ON >/dev/null
   cmake --build --preset "$preset" -j2
 done
+
+echo "== guest" >&2
+guest_start=$(date +%s)
+scripts/guest.sh build
+echo "guest ready in $(( $(date +%s) - guest_start )) s" >&2
 
 status=0
 for preset in host win32 win64; do
