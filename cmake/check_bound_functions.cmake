@@ -14,6 +14,10 @@
 #   written out
 #   a cast through void*               reinterpret_cast<T>(reinterpret_cast<void*>(p))
 # A call that needs one of these belongs in bound_function.h.
+# And in the headers that declare a library's COM interfaces (*_interfaces.h)
+# every virtual method states STDMETHODCALLTYPE: the library calls them by
+# address, and on i686 a method without it is __thiscall (`this` in ECX, not
+# on the stack). GCC then holds every override to the same convention.
 set(allowed "base/bound_function.h")
 set(refused
   "GetProcAddress"
@@ -32,6 +36,14 @@ foreach(source IN LISTS sources)
   file(READ ${SOURCE_DIR}/${source} text)
   string(REGEX REPLACE "\"([^\"\\\\\n]|\\\\.)*\"" "\"\"" text "${text}")
   string(REGEX REPLACE "//[^\n]*" "" text "${text}")
+  if(source MATCHES "_interfaces\\.h$")
+    string(REGEX MATCHALL "virtual[^;{(]*\\(" methods "${text}")
+    foreach(method IN LISTS methods)
+      if(NOT method MATCHES "STDMETHODCALLTYPE")
+        string(APPEND found "  ${source}: ${method}\n")
+      endif()
+    endforeach()
+  endif()
   foreach(pattern IN LISTS refused)
     string(REGEX MATCH "${pattern}" hit "${text}")
     if(hit)
@@ -41,8 +53,9 @@ foreach(source IN LISTS sources)
 endforeach()
 
 if(found)
-  message(FATAL_ERROR "functions bound by address outside ${allowed} "
-                      "(use BindFunction or SetWindowProcedure there):\n${found}")
+  message(FATAL_ERROR "functions bound by address outside ${allowed} (use "
+                      "BindFunction or SetWindowProcedure there), or COM methods without "
+                      "STDMETHODCALLTYPE:\n${found}")
 endif()
 if(STAMP)
   file(TOUCH ${STAMP})

@@ -16,7 +16,9 @@
 //
 // The build refuses GetProcAddress, GWLP_WNDPROC and casts to function
 // pointer types anywhere else in src/ (cmake/check_bound_functions.cmake),
-// so these two are the only ways in. A new run-time-bound export (ntdll's
+// so these two are the only ways in. It also holds every method of a
+// library's COM interfaces (*_interfaces.h) to STDMETHODCALLTYPE: without
+// it an i686 method is __thiscall, and the library's calls miss `this`. A new run-time-bound export (ntdll's
 // NTAPI functions included) is one more BindFunction call with a WINAPI or
 // NTAPI pointer type.
 #pragma once
