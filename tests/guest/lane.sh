@@ -75,9 +75,12 @@ finished() {  # PID SECONDS
   wait "$1"
 }
 new_lines() { tail -n +"$(($2 + 1))" "$1"; }
-wait_for_line() {  # FILE FROM PATTERN SECONDS
+# Waits up to SECONDS for a line matching PATTERN after line FROM of FILE,
+# while the background run PID goes on.
+wait_for_line() {  # FILE FROM PATTERN SECONDS PID
   local deadline=$((SECONDS + $4))
   until new_lines "$1" "$2" 2>/dev/null | grep -qE "$3"; do
+    kill -0 "$5" 2>/dev/null || { echo "the program ended before a line matching '$3'"; return 1; }
     ((SECONDS < deadline)) || { echo "no line matching '$3' in $4 s"; return 1; }
     sleep 0.5
   done
@@ -133,7 +136,7 @@ window_install() {
   win=$(timeout 120 xdotool search --sync --limit 1 --name '^Orvek')
   capture "$win" /job/out/window-first-page.png
   xdotool mousemove --window "$win" 255 219 click 1     # 立即安装
-  wait_for_line "$log" "$from" 'install ok\.|install failed' 300
+  wait_for_line "$log" "$from" 'install ok\.|install failed' 300 "$installer_run"
   new_lines "$log" "$from" | grep -vE 'UnzipProgressCallback'
   capture "$win" /job/out/window-finished-page.png
   new_lines "$log" "$from" | grep -q 'install ok\.'
