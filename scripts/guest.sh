@@ -7,13 +7,14 @@
 #        guest.sh run JOB OUT [INPUT...]          boot once and run one job
 #        guest.sh result OUT CASE                 print one case's outcome
 #
-# A job is a bash script run as root inside the guest, in a folder of its own
-# (/root/job) with every INPUT (file or folder) copied beside it. It runs its cases with
+# A job is a bash script run as root inside the guest, in a folder of its
+# own (/root/job) with every INPUT (file or folder) copied beside it. It runs
+# its cases with
 #   guest_case NAME COMMAND [ARGS...]
 # which records each case's output, exit status and time under OUT/out/cases/;
 # everything else the job writes to /job/out lands in OUT/out/. `run` fails
-# when the guest does not finish the job; `result` exits with the case's
-# status (1 when it did not run).
+# when the guest does not finish the job within ORVEK_GUEST_TIMEOUT seconds
+# (1500); `result` exits with the case's status (1 when it did not run).
 #
 # Inside the guest, for the job: LANG=zh_CN.UTF-8 (code page 936, as on the
 # school PCs), an Xvfb display, a running Wine server for each prepared
@@ -113,7 +114,7 @@ build_rootfs() {
   mount_chroot "$root"
   in_chroot "$root" dpkg --add-architecture i386
   local i
-  # The i386 index is sometimes mid-sync on the mirror; it settles in seconds.
+  # A mirror caught mid-sync answers with a size mismatch for a while.
   for i in 1 2 3 4 5; do
     in_chroot "$root" apt-get update >"$work/apt-update.log" 2>&1 && break
     [[ $i -lt 5 ]] || { tail -n 20 "$work/apt-update.log" >&2; die "apt-get update failed"; }
