@@ -18,9 +18,10 @@
 #
 # Inside the guest, for the job: LANG=zh_CN.UTF-8 (code page 936, as on the
 # school PCs), an Xvfb display, a running Wine server for each prepared
-# prefix, and the functions `wine32` (a 32-bit prefix: the 32-bit Windows 7
-# PC) and `wine64` (a 64-bit prefix: a 32-bit program under WoW64). The
-# loopback is up; there is no other network.
+# prefix, the functions `wine32` (a 32-bit prefix: the 32-bit Windows 7 PC)
+# and `wine64` (a 64-bit prefix: a 32-bit program under WoW64), and helpers
+# for cases: exit_code, expect_exit, finished, new_lines, wait_for_line,
+# capture (see write_runner). The loopback is up; there is no other network.
 #
 # The guest is cached under ${ORVEK_CACHE_DIR:-/var/cache/orvek}/guest/<key>/
 #   vmlinuz  initrd.img  rootfs.img (the Debian root, raw ext4)
@@ -299,6 +300,62 @@ start_wine() {
   done
 }
 start_wine
+
+# exit_code WINE PROGRAM [ARGS...] runs a Windows program to its end and
+# prints its exit code; expect_exit CODE WINE PROGRAM [ARGS...] also fails
+# unless the code is CODE. The code comes from cmd: a Unix exit status keeps
+# only 8 bits of it (4605 would read 253).
+printf '@start "" /wait %%*\r\n@echo exit code %%errorlevel%%\r\n' >/tmp/exit-code.bat
+exit_code() {
+  local wine=$1; shift
+  { "$wine" cmd /c 'Z:\tmp\exit-code.bat' "$@" </dev/null 2>/dev/null || true; } | tr -d '\r' |
+    sed -n 's/^exit code //p'
+}
+expect_exit() {
+  local want=$1 got; shift
+  got=$(exit_code "$@")
+  echo "exit code ${got:-none} (expected $want): $*"
+  [[ $got == "$want" ]]
+}
+# finished PID SECONDS: waits that long for the background run PID to end.
+finished() {
+  local deadline=$((SECONDS + $2))
+  while kill -0 "$1" 2>/dev/null; do
+    ((SECONDS < deadline)) || { echo "still running after $2 s"; return 1; }
+    sleep 0.5
+  done
+  wait "$1"
+}
+# new_lines FILE FROM prints FILE after line FROM.
+new_lines() { tail -n +"$(($2 + 1))" "$1"; }
+# wait_for_line FILE FROM PATTERN SECONDS PID: waits that long for a line
+# matching PATTERN after line FROM of FILE, while the background run PID
+# goes on.
+wait_for_line() {
+  local deadline=$((SECONDS + $4))
+  until new_lines "$1" "$2" 2>/dev/null | grep -qE "$3"; do
+    kill -0 "$5" 2>/dev/null || { echo "the program ended before a line matching '$3'"; return 1; }
+    ((SECONDS < deadline)) || { echo "no line matching '$3' in $4 s"; return 1; }
+    sleep 0.5
+  done
+}
+
+# capture WINDOW FILE saves an X window as a PNG file once it is drawn and
+# holds still: two captures in a row alike, and more than one colour.
+capture() {
+  local previous="" now deadline=$((SECONDS + 60))
+  until ((SECONDS > deadline)); do
+    # Fails while the window is not yet mapped.
+    import -window "$1" /tmp/capture.ppm 2>/dev/null || { sleep 0.5; continue; }
+    now=$(md5sum </tmp/capture.ppm)
+    if [[ $now == "$previous" && $(identify -format %k /tmp/capture.ppm) -gt 1 ]]; then
+      convert /tmp/capture.ppm "$2"
+      return 0
+    fi
+    previous=$now
+  done
+  echo "window $1 was not drawn in 60 s"; return 1
+}
 
 guest_case() {
   local name=$1 t rc; shift

@@ -15,20 +15,6 @@ declare -A programs=([wine32]='C:\Program Files' [wine64]='C:\Program Files (x86
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\orvek-teacher'
 client_link='Orvek教师客户端.lnk'
 
-# A Unix exit status keeps 8 bits of a Windows exit code (4605 would read
-# 253), so the code comes from cmd. Prints it.
-printf '@start "" /wait %%*\r\n@echo exit code %%errorlevel%%\r\n' >exit-code.bat
-exit_code() {
-  local wine=$1; shift
-  { "$wine" cmd /c "$here\\exit-code.bat" "$@" </dev/null 2>/dev/null || true; } | tr -d '\r' |
-    sed -n 's/^exit code //p'
-}
-expect_exit() {
-  local want=$1 got; shift
-  got=$(exit_code "$@")
-  echo "exit code ${got:-none} (expected $want): $*"
-  [[ $got == "$want" ]]
-}
 unix_path() { local p=${2//\\//}; echo "${prefix[$1]}/drive_c/${p#C:/}"; }
 target() { echo "${programs[$1]}\\orvek\\orvekteacher"; }
 
@@ -63,44 +49,6 @@ remove_installation() {
   rm -rf "$(unix_path "$wine" "$(target "$wine")")"
   "$wine" reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
   find "${prefix[$wine]}/drive_c" -name "*$client_link" -delete
-}
-
-# Waits up to SECONDS for the background run PID to end.
-finished() {  # PID SECONDS
-  local deadline=$((SECONDS + $2))
-  while kill -0 "$1" 2>/dev/null; do
-    ((SECONDS < deadline)) || { echo "still running after $2 s"; return 1; }
-    sleep 0.5
-  done
-  wait "$1"
-}
-new_lines() { tail -n +"$(($2 + 1))" "$1"; }
-# Waits up to SECONDS for a line matching PATTERN after line FROM of FILE,
-# while the background run PID goes on.
-wait_for_line() {  # FILE FROM PATTERN SECONDS PID
-  local deadline=$((SECONDS + $4))
-  until new_lines "$1" "$2" 2>/dev/null | grep -qE "$3"; do
-    kill -0 "$5" 2>/dev/null || { echo "the program ended before a line matching '$3'"; return 1; }
-    ((SECONDS < deadline)) || { echo "no line matching '$3' in $4 s"; return 1; }
-    sleep 0.5
-  done
-}
-
-# Saves window WIN as the PNG FILE once it is drawn and holds still: two
-# captures in a row alike, and more than one colour.
-capture() {
-  local previous="" now deadline=$((SECONDS + 60))
-  until ((SECONDS > deadline)); do
-    # Fails while the window is not yet mapped.
-    import -window "$1" /tmp/capture.ppm 2>/dev/null || { sleep 0.5; continue; }
-    now=$(md5sum </tmp/capture.ppm)
-    if [[ $now == "$previous" && $(identify -format %k /tmp/capture.ppm) -gt 1 ]]; then
-      convert /tmp/capture.ppm "$2"
-      return 0
-    fi
-    previous=$now
-  done
-  echo "window $1 was not drawn in 60 s"; return 1
 }
 
 # The stand-in services under the names built into the product.
