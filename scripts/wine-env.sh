@@ -17,6 +17,7 @@ set -euo pipefail
 usage() { sed -n '6,9p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 [[ $# -ge 2 ]] || usage
 cmd=$1 build=$(realpath -m "$2"); shift 2
+script_dir=$(dirname "$(readlink -f "$0")")
 
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
@@ -54,27 +55,12 @@ start_xvfb() {
   echo ":$n" >"$run_dir/display"
 }
 
+# Settings every test prefix shares with the emulated guest's (scripts/guest.sh):
+# Chinese page texts need a CJK face behind the fonts the window asks for,
+# Windows 7 is reported, and a crash ends the program without a dialog.
 write_prefix_settings() {
-  # Chinese page texts need a CJK face behind the fonts the window asks for.
-  local reg="$run_dir/settings.reg"
-  cat >"$reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"Microsoft YaHei UI"="WenQuanYi Micro Hei"
-"Microsoft YaHei"="WenQuanYi Micro Hei"
-"Tahoma"="WenQuanYi Micro Hei"
-"SimSun"="WenQuanYi Micro Hei"
-"MS Shell Dlg"="WenQuanYi Micro Hei"
-"MS Shell Dlg 2"="WenQuanYi Micro Hei"
-
-[HKEY_CURRENT_USER\Software\Wine]
-"Version"="win7"
-
-[HKEY_CURRENT_USER\Software\Wine\WineDbg]
-"ShowCrashDialog"=dword:00000000
-REG
-  "$WINE" regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1
+  "$WINE" regedit /S "$(winepath_of "$script_dir/wine-settings.reg")" </dev/null >/dev/null 2>&1
+  touch "$run_dir/settings.written"
 }
 
 winepath_of() { echo "Z:${1//\//\\}"; }
@@ -96,7 +82,7 @@ start() {
     # cannot race it and start a second, non-persistent server.
     setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1
     "$WINE" cmd /c exit </dev/null >/dev/null 2>&1
-    [[ $fresh == 1 || ! -f "$run_dir/settings.reg" ]] && write_prefix_settings
+    [[ $fresh == 1 || ! -f "$run_dir/settings.written" ]] && write_prefix_settings
     touch "$run_dir/wineserver.started"
   fi
   echo "wine environment ready: WINEPREFIX=$WINEPREFIX DISPLAY=${DISPLAY:-}"

@@ -2,14 +2,15 @@
 
 #include <windows.h>
 
+#include "base/bound_function.h"
+
 namespace orvek::app {
 namespace {
 
 using BoolFn = BOOL(WINAPI*)();
 
 BoolFn BindUser32(const char* name) {
-  return reinterpret_cast<BoolFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
+  return base::BindFunction<BoolFn>(::GetModuleHandleW(L"user32.dll"), name);
 }
 
 // The manifest declares no awareness, so the process is aware exactly when

@@ -10,6 +10,7 @@
 #include "app/dpi_awareness.h"
 #include "app/install_rules.h"
 #include "app/skin_strings.h"
+#include "base/bound_function.h"
 #include "base/com_apartment.h"
 #include "base/unicode.h"
 #include "base/unique_handle.h"
@@ -131,7 +132,7 @@ TfrmTeacherMain::TfrmTeacherMain() {
                             nullptr, nullptr, instance, nullptr);
   if (!hwnd_) throw std::runtime_error("cannot create the main window");
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WndProc));
+  orvek::base::SetWindowProcedure(hwnd_, &WndProc);
   handoff_ = std::make_shared<UiHandoff>(hwnd_);
   CreateControls();
   FormCreate();
@@ -210,8 +211,7 @@ void TfrmTeacherMain::AddHint(HWND control, std::wstring_view text) {
     const HMODULE comctl = orvek::system::LoadSystemLibrary(L"comctl32.dll");
     if (!comctl) return;
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const auto init = reinterpret_cast<InitFn>(
-        reinterpret_cast<void*>(::GetProcAddress(comctl, "InitCommonControlsEx")));
+    const auto init = orvek::base::BindFunction<InitFn>(comctl, "InitCommonControlsEx");
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     if (!init || !init(&icc)) return;
     hints_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,

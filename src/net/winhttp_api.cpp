@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/bound_function.h"
 #include "base/os_error.h"
 #include "system/system_library.h"
 
@@ -15,40 +16,34 @@ HMODULE LoadOnce(const wchar_t* dll, const char* what) {
   return module;
 }
 
-template <typename Fn>
-void Bind(HMODULE module, const char* name, Fn& fn) {
-  fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  if (fn == nullptr) throw base::OsError(std::string("GetProcAddress ") + name, ::GetLastError());
-}
-
 WinHttpApi LoadWinHttp() {
   const HMODULE m = LoadOnce(L"winhttp.dll", "winhttp.dll");
   WinHttpApi api{};
-  Bind(m, "WinHttpOpen", api.Open);
-  Bind(m, "WinHttpConnect", api.Connect);
-  Bind(m, "WinHttpOpenRequest", api.OpenRequest);
-  Bind(m, "WinHttpSetTimeouts", api.SetTimeouts);
-  Bind(m, "WinHttpSetOption", api.SetOption);
-  Bind(m, "WinHttpSendRequest", api.SendRequest);
-  Bind(m, "WinHttpReceiveResponse", api.ReceiveResponse);
-  Bind(m, "WinHttpQueryHeaders", api.QueryHeaders);
-  Bind(m, "WinHttpReadData", api.ReadData);
-  Bind(m, "WinHttpCrackUrl", api.CrackUrl);
-  Bind(m, "WinHttpCloseHandle", api.CloseHandle);
-  Bind(m, "WinHttpGetIEProxyConfigForCurrentUser", api.GetIEProxyConfigForCurrentUser);
-  Bind(m, "WinHttpGetProxyForUrl", api.GetProxyForUrl);
+  base::BindRequiredFunction(m, "WinHttpOpen", api.Open);
+  base::BindRequiredFunction(m, "WinHttpConnect", api.Connect);
+  base::BindRequiredFunction(m, "WinHttpOpenRequest", api.OpenRequest);
+  base::BindRequiredFunction(m, "WinHttpSetTimeouts", api.SetTimeouts);
+  base::BindRequiredFunction(m, "WinHttpSetOption", api.SetOption);
+  base::BindRequiredFunction(m, "WinHttpSendRequest", api.SendRequest);
+  base::BindRequiredFunction(m, "WinHttpReceiveResponse", api.ReceiveResponse);
+  base::BindRequiredFunction(m, "WinHttpQueryHeaders", api.QueryHeaders);
+  base::BindRequiredFunction(m, "WinHttpReadData", api.ReadData);
+  base::BindRequiredFunction(m, "WinHttpCrackUrl", api.CrackUrl);
+  base::BindRequiredFunction(m, "WinHttpCloseHandle", api.CloseHandle);
+  base::BindRequiredFunction(m, "WinHttpGetIEProxyConfigForCurrentUser", api.GetIEProxyConfigForCurrentUser);
+  base::BindRequiredFunction(m, "WinHttpGetProxyForUrl", api.GetProxyForUrl);
   return api;
 }
 
 BcryptApi LoadBcrypt() {
   const HMODULE m = LoadOnce(L"bcrypt.dll", "bcrypt.dll");
   BcryptApi api{};
-  Bind(m, "BCryptOpenAlgorithmProvider", api.OpenAlgorithmProvider);
-  Bind(m, "BCryptCloseAlgorithmProvider", api.CloseAlgorithmProvider);
-  Bind(m, "BCryptCreateHash", api.CreateHash);
-  Bind(m, "BCryptHashData", api.HashData);
-  Bind(m, "BCryptFinishHash", api.FinishHash);
-  Bind(m, "BCryptDestroyHash", api.DestroyHash);
+  base::BindRequiredFunction(m, "BCryptOpenAlgorithmProvider", api.OpenAlgorithmProvider);
+  base::BindRequiredFunction(m, "BCryptCloseAlgorithmProvider", api.CloseAlgorithmProvider);
+  base::BindRequiredFunction(m, "BCryptCreateHash", api.CreateHash);
+  base::BindRequiredFunction(m, "BCryptHashData", api.HashData);
+  base::BindRequiredFunction(m, "BCryptFinishHash", api.FinishHash);
+  base::BindRequiredFunction(m, "BCryptDestroyHash", api.DestroyHash);
   return api;
 }
 

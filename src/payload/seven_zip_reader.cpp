@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "base/bound_function.h"
 #include "base/system_message.h"
 #include "base/unicode.h"
 #include "log/logs.h"
@@ -171,8 +172,7 @@ HRESULT T7zStream::Flush() { return S_OK; }
 T7zPlugin::T7zPlugin(const std::wstring& library_path)
     : FHandle(::LoadLibraryW(library_path.c_str())) {
   if (!FHandle) throw SevenZipError(base::Utf8FromWide(FormatPath(L"Error loading library %s", library_path)));
-  FCreateObject = reinterpret_cast<CreateObjectFunc>(
-      reinterpret_cast<void*>(::GetProcAddress(FHandle.get(), "CreateObject")));
+  FCreateObject = base::BindFunction<CreateObjectFunc>(FHandle.get(), "CreateObject");
   if (!FCreateObject) {
     throw SevenZipError(base::Utf8FromWide(FormatPath(L"%s is not a 7z library", library_path)));
   }
@@ -185,8 +185,7 @@ ULONG T7zPlugin::ReleaseReference() noexcept {
 }
 
 T7zArchive::T7zArchive(const std::wstring& library_path) : T7zPlugin(library_path) {
-  FGetHandlerProperty = reinterpret_cast<GetHandlerPropertyFunc>(
-      reinterpret_cast<void*>(::GetProcAddress(FHandle.get(), "GetHandlerProperty")));
+  FGetHandlerProperty = base::BindFunction<GetHandlerPropertyFunc>(FHandle.get(), "GetHandlerProperty");
   if (!FGetHandlerProperty) {
     throw SevenZipError(base::Utf8FromWide(FormatPath(L"%s is not a Format library", library_path)));
   }

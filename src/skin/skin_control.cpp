@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/bound_function.h"
 #include "base/unicode.h"
 #include "log/failure_boundary.h"
 #include "skin/gdi_selection.h"
@@ -73,7 +74,7 @@ SkinControl::SkinControl(ControlKind kind, std::wstring name, HWND parent, const
                             nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) throw std::runtime_error("cannot create control " + base::Utf8FromWide(name_));
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WndProc));
+  base::SetWindowProcedure(hwnd_, &WndProc);
   SetAtomProperty(kNameProperty, name_);
   parent_ = FromHandle(parent);
   if (parent_) parent_->children_.push_back(this);

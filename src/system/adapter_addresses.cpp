@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/bound_function.h"
 #include "base/unique_handle.h"
 #include "log/logs.h"
 #include "system/machine_identity_rules.h"
@@ -27,8 +28,7 @@ NetbiosFunction Netbios() {
       log::LogErrorFmt(L"load netapi32.dll failed, %d", ::GetLastError());
       return nullptr;
     }
-    const auto found = reinterpret_cast<NetbiosFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(module.get(), "Netbios")));
+    const auto found = base::BindFunction<NetbiosFunction>(module.get(), "Netbios");
     if (found == nullptr) log::LogErrorFmt(L"Netbios not found, %d", ::GetLastError());
     return found;
   }();

@@ -2,23 +2,18 @@
 
 #include <string>
 
+#include "base/bound_function.h"
 #include "base/os_error.h"
 
 namespace orvek::system {
 namespace {
 
-template <typename Fn>
-void Bind(HMODULE module, const char* name, Fn& fn) {
-  fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  if (fn == nullptr) throw base::OsError(std::string("GetProcAddress ") + name, ::GetLastError());
-}
-
 NtFileApi Load() {
   const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
   if (ntdll == nullptr) throw base::OsError("GetModuleHandle ntdll.dll", ::GetLastError());
   NtFileApi api;
-  Bind(ntdll, "NtOpenFile", api.NtOpenFile);
-  Bind(ntdll, "RtlNtStatusToDosError", api.RtlNtStatusToDosError);
+  base::BindRequiredFunction(ntdll, "NtOpenFile", api.NtOpenFile);
+  base::BindRequiredFunction(ntdll, "RtlNtStatusToDosError", api.RtlNtStatusToDosError);
   return api;
 }
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "base/bound_function.h"
+
 namespace orvek::system {
 namespace {
 
@@ -13,8 +15,8 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 bool HasSearchFlags() noexcept {
   // The KB that adds SetDefaultDllDirectories also teaches LoadLibraryExW the
   // LOAD_LIBRARY_SEARCH_* flags, so one tells about the other.
-  static const bool has = ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
-                                           "SetDefaultDllDirectories") != nullptr;
+  static const bool has = base::BindFunction<SetDefaultDllDirectoriesFn>(
+                              ::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
   return has;
 }
 
@@ -22,8 +24,8 @@ bool HasSearchFlags() noexcept {
 
 bool RestrictDllSearchPath() noexcept {
   const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const auto set_default =
+      base::BindFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
   if (set_default != nullptr && set_default(kLoadLibrarySearchSystem32)) return true;
   ::SetDllDirectoryW(L"");
   return false;

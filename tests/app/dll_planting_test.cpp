@@ -9,7 +9,6 @@
 #include <sstream>
 #include <algorithm>
 #include <cwchar>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,26 +23,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// System DLLs that the installer, or the platform on its behalf, loads at
-// run time and that are not Known DLLs on Windows 7 (those, such as imm32,
-// always come from the system folder there; Wine has no such list), and
-// every DLL the manifest binds to the system folder, version.dll among them:
-// Wine's own user32 imports it while the process loads, long before any code
-// of the program runs.
-constexpr const wchar_t* kRunTimeNames[] = {
-    L"winhttp.dll", L"bcrypt.dll",  L"netapi32.dll", L"msimg32.dll",
-    L"uxtheme.dll", L"dwmapi.dll",  L"cryptbase.dll", L"comctl32.dll", L"winmm.dll",
-    L"propsys.dll", L"wbemcomn.dll", L"7z.dll"};
-
-// The names of system_folder_dlls.txt (the first word of each line that is
-// no comment) and the run-time names above.
-std::vector<std::wstring> PlantedNames() {
-  std::vector<std::wstring> names(std::begin(kRunTimeNames), std::end(kRunTimeNames));
-  std::ifstream list(fs::path(WindowsPath(ORVEK_SYSTEM_FOLDER_DLLS)));
+// The first word of each line of a list of DLL names that is no comment:
+// run_time_dlls.txt (loaded at run time) and the manifest's list
+// (system_folder_dlls.txt).
+std::vector<std::wstring> ReadNames(const char* list_path) {
+  std::vector<std::wstring> names;
+  std::ifstream list(fs::path(WindowsPath(list_path)));
   for (std::string line; std::getline(list, line);) {
     if (line.empty() || line[0] == '#') continue;
     const std::string word = line.substr(0, line.find_first_of(" \t\r"));
-    const std::wstring name(word.begin(), word.end());
+    names.emplace_back(word.begin(), word.end());
+  }
+  return names;
+}
+
+// Both lists, each name once.
+std::vector<std::wstring> PlantedNames() {
+  std::vector<std::wstring> names = ReadNames(ORVEK_RUN_TIME_DLLS);
+  for (const std::wstring& name : ReadNames(ORVEK_SYSTEM_FOLDER_DLLS)) {
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
   }
   return names;
@@ -52,7 +49,7 @@ std::vector<std::wstring> PlantedNames() {
 class DllPlanting : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_GT(names_.size(), std::size(kRunTimeNames)) << "the manifest's list was not read";
+    ASSERT_TRUE(!run_time_.empty() && names_.size() > run_time_.size()) << "a list was not read";
     for (const std::wstring& name : names_) {
       fs::copy_file(WindowsPath(ORVEK_CANARY_DLL), dir_.path() / name);
     }
@@ -64,8 +61,7 @@ class DllPlanting : public ::testing::Test {
     // way Windows does for these programs, so a planted file is a real threat.
     // The probe has no manifest: with version.dll taken from its folder it
     // would not even start, so it prefers only the run-time names.
-    const std::vector<std::wstring> run_time(std::begin(kRunTimeNames), std::end(kRunTimeNames));
-    for (const auto& [exe, names] : {std::pair{L"probe.exe", &run_time}, std::pair{L"orvek-setup.exe", &names_}}) {
+    for (const auto& [exe, names] : {std::pair{L"probe.exe", &run_time_}, std::pair{L"orvek-setup.exe", &names_}}) {
       const std::wstring key = L"Software\\Wine\\AppDefaults\\" + std::wstring(exe) +
                                L"\\DllOverrides";
       HKEY k = nullptr;
@@ -100,6 +96,7 @@ class DllPlanting : public ::testing::Test {
     return probe.WaitForExit(20000);
   }
 
+  const std::vector<std::wstring> run_time_ = ReadNames(ORVEK_RUN_TIME_DLLS);
   const std::vector<std::wstring> names_ = PlantedNames();
   ScratchDir dir_;
   fs::path log_ = dir_.path() / L"canary.log";
