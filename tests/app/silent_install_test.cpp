@@ -499,36 +499,6 @@ TEST_F(SilentInstallTest, AllUsersRunsRegisterInTheCommonFoldersAndUnderTheMachi
   }
 }
 
-// The README's start-up script as printed, the installer's share path put
-// where the test has it: it installs once, then finds the installation by
-// its detection rule and leaves it alone.
-TEST_F(SilentInstallTest, TheReadmeStartUpScriptInstallsOnceAndThenDetectsTheInstallation) {
-  const std::string readme = ReadAll(WindowsPath(ORVEK_README));
-  const size_t marker = readme.find("/S /ALLUSERS /LOG=");
-  ASSERT_NE(marker, std::string::npos);
-  const size_t begin = readme.rfind("```bat\n", marker) + 7;
-  std::string script = readme.substr(begin, readme.find("```", marker) - begin);
-  const std::string share = "\\\\fileserver\\deploy\\orvek-setup-v6.15.1.exe";
-  script.replace(script.find(share), share.size(), Installer().string());
-  const fs::path bat = dir_.path() / L"startup.bat";
-  std::ofstream(bat, std::ios::binary) << script;
-  const auto run_script = [&] {
-    ChildProcess cmd = ChildProcess::Start(L"C:\\windows\\system32\\cmd.exe", {L"/c", bat.wstring()});
-    return cmd.WaitForExit(90000);
-  };
-
-  LogTail first;
-  EXPECT_EQ(run_script(), 0u);
-  EXPECT_NE(first.Appended().find("silent install end, 0 success"), std::string::npos) << first.Appended();
-  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"6.15.1");
-  LogTail second;
-  EXPECT_EQ(run_script(), 0u);
-  EXPECT_EQ(second.Appended().find("silent install begin"), std::string::npos) << "detected, not installed again";
-  std::error_code ec;
-  fs::remove(L"C:\\windows\\Temp\\orvek-install.log", ec);
-  fs::remove_all(L"C:\\Program Files (x86)\\orvek\\orvekteacher", ec);
-}
-
 // Wine moves a folder while a file in it is held open without sharing
 // (Windows refuses; the next case): the upgrade completes, and what the
 // holder kept aside goes with the first run after it has let go.
