@@ -43,4 +43,8 @@ bool IsLink(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+void DeleteFileIfPresent(const std::wstring& path) {
+  if (FileExists(path)) ::DeleteFileW(path.c_str());
+}
+
 }  // namespace orvek::system

@@ -25,4 +25,8 @@ bool FileExists(const std::wstring& path);
 // link, mount point), whatever it points at.
 bool IsLink(const std::wstring& path);
 
+// Deletes the file at `path` when there is one; a failure is not reported
+// (a shortcut that cannot go is saved over or left, as its caller decides).
+void DeleteFileIfPresent(const std::wstring& path);
+
 }  // namespace orvek::system

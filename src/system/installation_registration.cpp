@@ -46,12 +46,6 @@ void SaveLink(const ComPtr<IShellLinkW>& link, const std::wstring& file) {
   persist->Save(file.c_str(), FALSE);
 }
 
-// An existing shortcut always goes before a new one is saved in its place,
-// so switching an option off removes what an earlier run left.
-void DeleteIfPresent(const std::wstring& file) {
-  if (FileExists(file)) ::DeleteFileW(file.c_str());
-}
-
 void MakeShortcuts(const ShortcutFolders& folders, const std::wstring& dir,
                    const RegistrationRequest& request, const ComPtr<IShellLinkW>& client,
                    const ComPtr<IShellLinkW>& uninstall) {
@@ -61,24 +55,26 @@ void MakeShortcuts(const ShortcutFolders& folders, const std::wstring& dir,
     log::LogWarn(L"Shell Folders key cannot be opened, no shortcut touched");
     return;
   }
+  // An existing shortcut always goes before a new one is saved in its place,
+  // so switching an option off removes what an earlier run left.
   const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
 
   if (const std::wstring desktop = folders.Checked(ShortcutFolder::kDesktop, L"desktop shortcut skipped");
       !desktop.empty()) {
     const std::wstring path = desktop + L"\\" + link_name;
-    DeleteIfPresent(path);
+    DeleteFileIfPresent(path);
     if (request.add_desktop) SaveLink(client, path);
   }
 
   if (const std::wstring drive = DrivePart(dir + L"\\uninstall.exe"); !drive.empty()) {
     const std::wstring path = drive + L"\\" + link_name;
-    DeleteIfPresent(path);
+    DeleteFileIfPresent(path);
     SaveLink(client, path);
   }
 
   const std::wstring programs = folders.Checked(ShortcutFolder::kPrograms, L"start-menu shortcuts skipped");
   if (programs.empty()) return;
-  DeleteIfPresent(programs + L"\\" + link_name);
+  DeleteFileIfPresent(programs + L"\\" + link_name);
   const std::wstring menu = programs + L"\\Orvek";
   CreateDirectories(menu);
   // Anything below Programs is the user's too: a link put in the folder's
@@ -89,8 +85,8 @@ void MakeShortcuts(const ShortcutFolders& folders, const std::wstring& dir,
   }
   const std::wstring client_path = menu + L"\\" + link_name;
   const std::wstring uninstall_path = menu + L"\\卸载" + link_name;
-  DeleteIfPresent(client_path);
-  DeleteIfPresent(uninstall_path);
+  DeleteFileIfPresent(client_path);
+  DeleteFileIfPresent(uninstall_path);
   if (request.add_start_menu) {
     SaveLink(client, client_path);
     SaveLink(uninstall, uninstall_path);

@@ -16,24 +16,20 @@
 namespace orvek::system {
 namespace {
 
-void DeleteIfPresent(const std::wstring& file) {
-  if (FileExists(file)) ::DeleteFileW(file.c_str());
-}
-
 void RemoveShortcuts(InstallScope scope) {
   const ShortcutFolders folders(scope);
   const std::wstring link_name = std::wstring(kShortcutName) + L".lnk";
   if (const std::wstring desktop = folders.Checked(ShortcutFolder::kDesktop, L"its desktop shortcut kept");
       !desktop.empty()) {
-    DeleteIfPresent(desktop + L"\\" + link_name);
+    DeleteFileIfPresent(desktop + L"\\" + link_name);
   }
   const std::wstring programs = folders.Checked(ShortcutFolder::kPrograms, L"its start-menu shortcuts kept");
   if (programs.empty()) return;
-  DeleteIfPresent(programs + L"\\" + link_name);
+  DeleteFileIfPresent(programs + L"\\" + link_name);
   const std::wstring menu = programs + L"\\Orvek";
   if (!DirectoryExists(menu) || IsLink(menu)) return;
-  DeleteIfPresent(menu + L"\\" + link_name);
-  DeleteIfPresent(menu + L"\\卸载" + link_name);
+  DeleteFileIfPresent(menu + L"\\" + link_name);
+  DeleteFileIfPresent(menu + L"\\卸载" + link_name);
   ::RemoveDirectoryW(menu.c_str());  // only when empty
 }
 
