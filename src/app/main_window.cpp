@@ -404,7 +404,8 @@ void TfrmTeacherMain::ShowWhileRepairing(const std::function<void()>& repair) {
     });
     bool quit = false;
     HANDLE wait = finished.get();
-    while (::MsgWaitForMultipleObjects(1, &wait, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    // Woken by a message: dispatch it; by the event (or a failed wait): done.
+    while (::MsgWaitForMultipleObjects(1, &wait, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
       MSG msg;
       while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {

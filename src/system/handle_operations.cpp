@@ -40,47 +40,57 @@ base::UniqueHandle OpenEntryItself(const std::wstring& path, DWORD access, DWORD
                                               nullptr));
 }
 
-base::UniqueHandle OpenChild(HANDLE parent, const std::wstring& name, ACCESS_MASK access, DWORD* error,
-                             DWORD share) {
-  const NtFileApi& nt = NtFile();
-  UNICODE_STRING unicode_name;
-  unicode_name.Buffer = const_cast<wchar_t*>(name.c_str());
-  unicode_name.Length = unicode_name.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &unicode_name, OBJ_CASE_INSENSITIVE, parent, nullptr);
-  IO_STATUS_BLOCK status{};
-  HANDLE child = nullptr;
-  const NTSTATUS result =
-      nt.NtOpenFile(&child, access | SYNCHRONIZE, &attributes, &status, share,
-                    FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT);
+namespace {
+
+// A name for ntdll's calls: relative to `parent`, or a native full path.
+class NativeName {
+ public:
+  NativeName(HANDLE parent, const std::wstring& name) : text_(parent ? name : NativePath(name)) {
+    unicode_.Buffer = const_cast<wchar_t*>(text_.c_str());
+    unicode_.Length = unicode_.MaximumLength = static_cast<USHORT>(text_.size() * sizeof(wchar_t));
+    InitializeObjectAttributes(&attributes_, &unicode_, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  }
+  OBJECT_ATTRIBUTES* attributes() { return &attributes_; }
+
+ private:
+  std::wstring text_;
+  UNICODE_STRING unicode_{};
+  OBJECT_ATTRIBUTES attributes_{};
+};
+
+base::UniqueHandle HandleOf(const NtFileApi& nt, NTSTATUS result, HANDLE handle, DWORD* error) {
   if (result < 0) {
     *error = nt.RtlNtStatusToDosError(result);
     return {};
   }
   *error = 0;
-  return base::MakeUniqueHandle(child);
+  return base::MakeUniqueHandle(handle);
+}
+
+}  // namespace
+
+base::UniqueHandle OpenChild(HANDLE parent, const std::wstring& name, ACCESS_MASK access, DWORD* error,
+                             DWORD share) {
+  const NtFileApi& nt = NtFile();
+  NativeName native(parent, name);
+  IO_STATUS_BLOCK status{};
+  HANDLE child = nullptr;
+  const NTSTATUS result =
+      nt.NtOpenFile(&child, access | SYNCHRONIZE, native.attributes(), &status, share,
+                    FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT);
+  return HandleOf(nt, result, child, error);
 }
 
 base::UniqueHandle CreateDirectoryOpen(HANDLE parent, const std::wstring& name, ACCESS_MASK access, DWORD* error) {
   const NtFileApi& nt = NtFile();
-  const std::wstring native = parent ? name : NativePath(name);
-  UNICODE_STRING unicode_name;
-  unicode_name.Buffer = const_cast<wchar_t*>(native.c_str());
-  unicode_name.Length = unicode_name.MaximumLength = static_cast<USHORT>(native.size() * sizeof(wchar_t));
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &unicode_name, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  NativeName native(parent, name);
   IO_STATUS_BLOCK status{};
   HANDLE created = nullptr;
   const NTSTATUS result = nt.NtCreateFile(
-      &created, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+      &created, access | SYNCHRONIZE, native.attributes(), &status, nullptr, FILE_ATTRIBUTE_NORMAL,
       FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
       FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-  if (result < 0) {
-    *error = nt.RtlNtStatusToDosError(result);
-    return {};
-  }
-  *error = 0;
-  return base::MakeUniqueHandle(created);
+  return HandleOf(nt, result, created, error);
 }
 
 std::wstring FinalPathOf(HANDLE handle) {

@@ -128,6 +128,19 @@ std::string Join(const std::set<std::wstring>& windows) {
   return text;
 }
 
+// What every run writes whatever it does: the usual log and the
+// configuration backup.
+std::vector<fs::path> RunOutputs() {
+  return {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
+          fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
+}
+
+// Points the per-user uninstall entry of this installer at `value`.
+void SetUninstallString(const std::wstring& value) {
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", REG_SZ, value.c_str(),
+                              static_cast<DWORD>((value.size() + 1) * 2)), ERROR_SUCCESS);
+}
+
 // Damages the last bytes of the archive's data in the installer `file`: the
 // items before them are extracted, then the run fails.
 void DamageLateItem(const fs::path& installer) {
@@ -207,6 +220,11 @@ class SilentInstallTest : public ::testing::Test {
       ::RegCloseKey(software);
     }
     std::error_code ec;
+    // A test leaves read-only files behind, which remove_all cannot delete.
+    for (auto it = fs::recursive_directory_iterator(Target().parent_path(), ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
     fs::remove_all(Target().parent_path(), ec);
     fs::remove(fs::path(RegistryString(HKEY_CURRENT_USER, kShellFolders, L"Desktop")) / kLink, ec);
     fs::remove(fs::path(L"C:\\") / kLink, ec);
@@ -225,6 +243,14 @@ class SilentInstallTest : public ::testing::Test {
     const fs::path installer = dir_.path() / L"orvek-setup-v6.15.1.exe";
     if (!fs::exists(installer)) fs::copy_file(WindowsPath(ORVEK_SAMPLE_INSTALLER), installer);
     return installer;
+  }
+
+  // A copy of the sample installer whose payload is damaged at its end.
+  fs::path DamagedAtALateItem() {
+    const fs::path damaged = dir_.path() / L"damaged.exe";
+    fs::copy_file(Installer(), damaged);
+    DamageLateItem(damaged);
+    return damaged;
   }
 
   // A copy of the sample installer with another package version, which the
@@ -454,6 +480,18 @@ std::map<std::wstring, std::wstring> Snapshot(const std::vector<fs::path>& excep
   return items;
 }
 
+// Every file below `root` with its bytes and time, and every folder.
+std::map<std::wstring, std::wstring> FolderSnapshot(const fs::path& root) {
+  std::map<std::wstring, std::wstring> items;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    std::error_code ec;
+    const std::string bytes = entry.is_regular_file() ? ReadAll(entry.path()) : "folder";
+    items[entry.path().wstring()] = std::wstring(bytes.begin(), bytes.end()) + L" " +
+        std::to_wstring(fs::last_write_time(entry.path(), ec).time_since_epoch().count());
+  }
+  return items;
+}
+
 std::vector<std::wstring> Differences(const std::map<std::wstring, std::wstring>& before,
                                       const std::map<std::wstring, std::wstring>& after) {
   std::vector<std::wstring> out;
@@ -606,9 +644,7 @@ TEST_F(SilentInstallTest, UpgradeWithACommandWindowInTheInstallationFolderComple
 // seam refuses to move the folders above it, as Windows does (Wine would).
 TEST_F(SilentInstallTest, UpgradeOverAHeldFileThePayloadWritesEndsWithItsCodeAndChangesNothing) {
   ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
-  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
-                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
-  const auto before = Snapshot(except);
+  const auto before = FolderSnapshot(Target().parent_path());
   const HANDLE held = ::CreateFileW((UpgradeTarget() / L"res" / L"data.bin").c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -617,7 +653,8 @@ TEST_F(SilentInstallTest, UpgradeOverAHeldFileThePayloadWritesEndsWithItsCodeAnd
   const Outcome run = Run(Installer(), UpgradeArgs());
   ::CloseHandle(held);
   EXPECT_EQ(run.code, 4607u) << run.log;
-  EXPECT_EQ(Differences(before, Snapshot(except)), std::vector<std::wstring>());
+  EXPECT_EQ(Differences(before, FolderSnapshot(Target().parent_path())), std::vector<std::wstring>());
+  EXPECT_FALSE(JournalExists());
   for (const std::string& line : std::vector<std::string>{
            "install failed, the earlier installation cannot be moved aside, ",
            "the new installation writes " + (UpgradeTarget() / "res" / "data.bin").string(),
@@ -640,11 +677,8 @@ TEST_F(SilentInstallTest, UpgradeWhosePayloadIsDamagedAtALateItemBringsTheEarlie
                               static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
   ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kProductKeyV50) + L"\\client").c_str(), L"server",
                               REG_SZ, L"school", 14), ERROR_SUCCESS);
-  const fs::path damaged = dir_.path() / L"damaged.exe";
-  fs::copy_file(Installer(), damaged);
-  DamageLateItem(damaged);
-  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
-                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
+  const fs::path damaged = DamagedAtALateItem();
+  const std::vector<fs::path> except = RunOutputs();
   const auto before = Snapshot(except);
   const Outcome run = Run(damaged, UpgradeArgs());
   EXPECT_EQ(run.code, 4604u) << run.log;
@@ -687,12 +721,11 @@ TEST_F(SilentInstallTest, UpgradeWhoseAsideNamesAreAllTakenChangesNothing) {
   fs::create_directories(Aside());
   for (int n = 2; n <= 99; ++n) fs::create_directories(Aside().wstring() + L"-" + std::to_wstring(n));
   std::ofstream(fs::path(Aside().wstring() + L"-99") / L"orvekclient.exe") << "planted";
-  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
-                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
-  const auto before = Snapshot(except);
+  const auto before = FolderSnapshot(Target().parent_path());
   const Outcome run = Run(Installer(), UpgradeArgs());
   EXPECT_EQ(run.code, 1603u) << run.log;
-  EXPECT_EQ(Differences(before, Snapshot(except)), std::vector<std::wstring>());
+  EXPECT_EQ(Differences(before, FolderSnapshot(Target().parent_path())), std::vector<std::wstring>());
+  EXPECT_FALSE(JournalExists());
   EXPECT_NE(run.log.find(", every name beside it is taken"), std::string::npos) << run.log;
 }
 
@@ -704,18 +737,14 @@ TEST_F(SilentInstallTest, MixedCaseUpgradeWhosePayloadIsDamagedBringsTheEarlierO
   std::wstring typed = folder.wstring();
   std::transform(typed.begin(), typed.end(), typed.begin(), ::towlower);
   const std::wstring entry = typed + L"\\uninstall.exe";
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", REG_SZ, entry.c_str(),
-                              static_cast<DWORD>((entry.size() + 1) * 2)), ERROR_SUCCESS);
-  const fs::path damaged = dir_.path() / L"damaged.exe";
-  fs::copy_file(Installer(), damaged);
-  DamageLateItem(damaged);
-  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
-                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
-  const auto before = Snapshot(except);
+  SetUninstallString(entry);
+  const fs::path damaged = DamagedAtALateItem();
+  const auto before = FolderSnapshot(Target().parent_path());
   const Outcome run = Run(damaged, L"/S /D=" + typed);
   EXPECT_EQ(run.code, 4604u) << run.log;
   EXPECT_NE(run.log.find("earlier installation moved back, "), std::string::npos) << run.log;
-  EXPECT_EQ(Differences(before, Snapshot(except)), std::vector<std::wstring>());
+  EXPECT_EQ(Differences(before, FolderSnapshot(Target().parent_path())), std::vector<std::wstring>());
+  EXPECT_FALSE(JournalExists());
 }
 
 // Ended (as a kill or a power cut would end it) once the new tree was
@@ -757,8 +786,7 @@ TEST_F(SilentInstallTest, EarlierTreeDeeperThanTheWalkIsLeftWithOneLine) {
     levels.push_back(deepest);
   }
   const std::wstring entry = location.wstring() + L"\\uninstall.exe";
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", REG_SZ, entry.c_str(),
-                              static_cast<DWORD>((entry.size() + 1) * 2)), ERROR_SUCCESS);
+  SetUninstallString(entry);
   const Outcome run = Run(Installer(), L"/S /D=" + Target().wstring(), 600000);
   EXPECT_EQ(run.code, 0u) << run.log;
   size_t lines = 0;
@@ -784,8 +812,7 @@ TEST_F(SilentInstallTest, EarlierInstallationOnAShareIsRefused) {
   std::ofstream(location / L"orvekclient.exe") << "on the share";
   const std::wstring share = L"\\\\localhost\\C$" + location.wstring().substr(2);
   const std::wstring entry = share + L"\\uninstall.exe";
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", REG_SZ, entry.c_str(),
-                              static_cast<DWORD>((entry.size() + 1) * 2)), ERROR_SUCCESS);
+  SetUninstallString(entry);
   const Outcome run = Run(Installer(), L"/S /D=" + Target().wstring());
   EXPECT_EQ(run.code, 0u) << run.log;
   const std::wstring refusal = L"DelDir failed, the dir is not contain orvek, " + share + L"\\, the location is on a share";
