@@ -480,12 +480,17 @@ std::map<std::wstring, std::wstring> Snapshot(const std::vector<fs::path>& excep
   return items;
 }
 
-// Every file below `root` with its bytes and time, and every folder.
+// Every file below `root` with its bytes and time, and every folder (whose
+// time changes with its entries).
 std::map<std::wstring, std::wstring> FolderSnapshot(const fs::path& root) {
   std::map<std::wstring, std::wstring> items;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     std::error_code ec;
-    const std::string bytes = entry.is_regular_file() ? ReadAll(entry.path()) : "folder";
+    if (!entry.is_regular_file()) {
+      items[entry.path().wstring()] = L"folder";
+      continue;
+    }
+    const std::string bytes = ReadAll(entry.path());
     items[entry.path().wstring()] = std::wstring(bytes.begin(), bytes.end()) + L" " +
         std::to_wstring(fs::last_write_time(entry.path(), ec).time_since_epoch().count());
   }
