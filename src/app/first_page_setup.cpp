@@ -72,7 +72,11 @@ void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOp
   // installation that ended midway is taken back first, so the earlier one
   // is in place again before it is looked for.
   if (!options.dry_run) {
-    orvek::system::RepairInterruptedInstallation();
+    if (orvek::system::InterruptedInstallationMovesTrees()) {
+      view.ShowWhileRepairing([] { orvek::system::RepairInterruptedInstallation(); });
+    } else {
+      orvek::system::RepairInterruptedInstallation();
+    }
     orvek::payload::RemoveStalePrivateTempFolders();
   }
   fields.FInstallScope = ChooseInstallScope(options.all_users);

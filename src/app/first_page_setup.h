@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "app/operations.h"
@@ -51,6 +52,10 @@ class FirstPageView {
   virtual void WarnSystemDiskShort() = 0;
   // The program ends without showing the window.
   virtual void EndApplication() = 0;
+  // Runs `repair`, which takes back an ended run's trees and can take a
+  // while; a window shows itself meanwhile with the text of the removal of
+  // an earlier installation, so a person who started it sees it working.
+  virtual void ShowWhileRepairing(const std::function<void()>& repair) { repair(); }
 };
 
 struct SetUpOptions {

@@ -2,7 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "app/install_rules.h"
 #include "app/operations.h"
@@ -13,11 +18,36 @@
 #include "system/mutex_probe.h"
 #include "system/process_killer.h"
 #include "system/recoverable_steps.h"
+#include "system/upgrade_seams.h"
 
 namespace orvek::app {
 namespace {
 
 constexpr const wchar_t* kUninstalling = L"正在卸载旧版本...";
+
+// Whether the new installation writes the file at `path`. The payload's
+// list is read only when a held earlier installation asks: it takes a copy
+// of the archive.
+std::function<bool(const std::wstring&)> PayloadWrites(const InstallRequest& request, const std::wstring& dir) {
+  auto files = std::make_shared<std::optional<std::vector<std::wstring>>>();
+  return [files, source = request.payload, dir](const std::wstring& path) {
+    if (!*files) {
+      std::vector<std::wstring> listed = orvek::payload::ListPayloadFiles(source);
+      for (std::wstring& file : listed) std::replace(file.begin(), file.end(), L'/', L'\\');
+      *files = std::move(listed);
+    }
+    return std::any_of((*files)->begin(), (*files)->end(), [&](const std::wstring& file) {
+      return orvek::base::SameText(dir + L"\\" + file, path);
+    });
+  };
+}
+
+// The page text for an earlier installation that a program holds, naming
+// the program where the system could.
+std::wstring InUseText(const orvek::system::EarlierInstallationInUse& e) {
+  if (e.holders().empty()) return kEarlierInstallationInUseText;
+  return L"旧版本的文件正被其他程序（" + e.holders() + L"）占用，请关闭该程序后重新安装！";
+}
 
 // Creates `dir` with every missing parent, as a step taken back with the
 // others; false when it is not a directory afterwards (an empty text never
@@ -58,15 +88,18 @@ void Install(const InstallRequest& request, InstallView& view, UpgradeSteps& ste
   // installation is complete, every failure brings them back. A location
   // that cannot be moved ends the job (EarlierInstallationInUse).
   LogScopeReplacement(request);
+  const auto must_write = PayloadWrites(request, dir);
   if (!request.uninstall_v49.empty()) {
-    app::RemoveInstallationV49(request.uninstall_v49, steps, [&] { view.SetProgressText(kUninstalling); });
+    app::RemoveInstallationV49(request.uninstall_v49, steps, [&] { view.SetProgressText(kUninstalling); },
+                               must_write);
   }
   // The installer's own entry under HKLM: removed the same way.
   if (!request.uninstall_all_users.empty() && !SameDirectory(request.uninstall_all_users, request.uninstall_v49)) {
-    app::RemoveInstallationV49(request.uninstall_all_users, steps, [&] { view.SetProgressText(kUninstalling); });
+    app::RemoveInstallationV49(request.uninstall_all_users, steps, [&] { view.SetProgressText(kUninstalling); },
+                               must_write);
   }
   if (!request.uninstall_v50.empty()) {
-    app::RemoveInstallationV50(request.uninstall_v50, request.root_key_v50, steps);
+    app::RemoveInstallationV50(request.uninstall_v50, request.root_key_v50, steps, must_write);
   }
   // The target may have gone aside with an earlier generation it lies in.
   orvek::system::CreateDirectories(dir);
@@ -88,10 +121,16 @@ void Install(const InstallRequest& request, InstallView& view, UpgradeSteps& ste
     view.ShowPage(tpInstalling, refused_offset_text, true);
     return;
   }
+  // The new tree is complete: from here on it stays, whatever ends the run
+  // (a kill, a power cut), and what follows is not taken back.
+  steps.KeepReadOnlyMarks(dir);
+  steps.CloseJournal();
+  orvek::system::EndHereForTesting(L"before registration");
   RegisterInstallation(request, dir);
-  // The new installation is complete. The earlier one goes now, before the
-  // finished page lets the user end the program in the middle of it.
-  steps.CompleteAll();
+  // The earlier one goes now, before the finished page lets the user end
+  // the program in the middle of it.
+  view.SetProgressText(kUninstalling);
+  steps.RemoveAsides();
 
   view.ShowPage(tpInstallFinished, L"", false);
   view.SetEnvCheckVisible(orvek::system::FileExists(dir + kEnvCheckTool));
@@ -118,7 +157,7 @@ void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept {
   try {
     Install(request, view, steps);
   } catch (const orvek::system::EarlierInstallationInUse& e) {
-    Fail(steps, view, orvek::base::WideFromUtf8(e.what()), kEarlierInstallationInUseText);
+    Fail(steps, view, orvek::base::WideFromUtf8(e.what()), InUseText(e).c_str());
   } catch (const std::exception& e) {
     Fail(steps, view, orvek::base::WideFromUtf8(e.what()), kInstallFailedText);
   } catch (...) {

@@ -28,7 +28,7 @@ std::wstring RootName(HKEY root) {
 
 // What the removal guard would answer for `location`, as one phrase.
 std::wstring GuardVerdict(const std::wstring& location) {
-  const orvek::system::RemovalCheck check = orvek::system::CheckRemovalLocation(location);
+  const orvek::system::RemovalCheck check = orvek::system::CheckRemovalLocation(location, true);
   if (check.accepted()) return L"removal accepted, would empty " + check.final_path;
   return L"removal refused, " + check.refusal;
 }
@@ -37,9 +37,9 @@ void SayGeneration(const wchar_t* name, HKEY root, const std::wstring& key, cons
   const std::wstring entry = std::wstring(name) + L" " + RootName(root) + L"\\" + key;
   if (location.empty()) return Say(entry + L", not found");
   Say(entry + L", location " + location + L", " + GuardVerdict(location));
-  const orvek::system::RemovalCheck check = orvek::system::CheckRemovalLocation(location);
+  const orvek::system::RemovalCheck check = orvek::system::CheckRemovalLocation(location, true);
   if (check.accepted()) {
-    Say(std::wstring(name) + L" would be moved aside to " + orvek::system::FreeAsideLocation(check.final_path) +
+    Say(std::wstring(name) + L" would be moved aside to " + orvek::system::FreeAsideLocation(check.judged_path) +
         L" and removed once the installation is complete");
   }
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <thread>
 
 #include "app/dpi_awareness.h"
 #include "app/install_rules.h"
@@ -387,6 +388,41 @@ void TfrmTeacherMain::WarnSystemDiskShort() {
   ::MessageBoxW(hwnd_, L"系统磁盘剩余空间不足，请清理磁盘空间！", L"警告", MB_ICONWARNING | MB_OK);
 }
 
+void TfrmTeacherMain::ShowWhileRepairing(const std::function<void()>& repair) {
+  ShowPage(tpInstalling, L"正在卸载旧版本...", false);
+  Show();
+  // The repair runs on a thread of its own while this one keeps the window
+  // drawn; nothing on the window can start anything meanwhile.
+  const orvek::base::UniqueHandle finished(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!finished) {
+    repair();
+  } else {
+    repairing_ = true;
+    std::thread worker([&] {
+      orvek::log::RunGuarded(L"repair error", repair);
+      ::SetEvent(finished.get());
+    });
+    bool quit = false;
+    HANDLE wait = finished.get();
+    // Woken by a message: dispatch it; by the event (or a failed wait): done.
+    while (::MsgWaitForMultipleObjects(1, &wait, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+          quit = true;
+          continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+    }
+    worker.join();
+    repairing_ = false;
+    if (quit) ::PostQuitMessage(0);
+  }
+  pnlPreInstall->ShowAsPage();
+}
+
 void TfrmTeacherMain::Show() {
   RECT r{};
   ::GetWindowRect(hwnd_, &r);
@@ -574,6 +610,9 @@ LRESULT TfrmTeacherMain::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARA
     case WM_SIZE:
       if (pnlClient) pnlClient->SetBounds(RECT{0, 0, LOWORD(lparam), HIWORD(lparam)});
       return 0;
+    case WM_CLOSE:
+      if (repairing_) return 0;
+      return ::DefWindowProcW(hwnd, msg, wparam, lparam);
     case WM_DESTROY:
       handoff_->Shutdown();
       ::PostQuitMessage(0);

@@ -112,6 +112,7 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   void CloseOptions() override;
   void WarnSystemDiskShort() override;
   void EndApplication() override { end_requested_ = true; }
+  void ShowWhileRepairing(const std::function<void()>& repair) override;
 
   void CreateControls();
   void CreateTop();
@@ -135,6 +136,7 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   int rolled_up_from_ = 0;  // height before a roll-up, 0 when not rolled up
   HWND focus_on_leave_ = nullptr;  // the focus when the window was last deactivated
   bool end_requested_ = false;
+  bool repairing_ = false;  // the window must not close while the repair runs
   std::function<void()> install_worker_hook_;
 };
 

@@ -39,9 +39,13 @@ PreviousInstallations FindPreviousInstallations();
 // installation fails; they throw system::EarlierInstallationInUse when the
 // location cannot be moved aside.
 using orvek::system::UpgradeSteps;
+// `must_write` (full paths) names the files the new installation writes: a
+// held one of those stops the upgrade.
 void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
-                           const std::function<void()>& before_emptying);
-void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps);
+                           const std::function<void()>& before_emptying,
+                           const std::function<bool(const std::wstring&)>& must_write = nullptr);
+void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps,
+                           const std::function<bool(const std::wstring&)>& must_write = nullptr);
 void ClearUserData();
 // Shortcuts and the uninstall entry of `request` for `dir` (its trimmed
 // target), in its scope; never throws.

@@ -18,6 +18,7 @@
 #include "system/directories.h"
 #include "system/disk_space_math.h"
 #include "system/module_path.h"
+#include "system/recoverable_steps.h"
 
 namespace orvek::app {
 namespace {
@@ -82,9 +83,7 @@ class QuietInstallView : public InstallView {
     } else if (page == tpInstalling && error) {
       outcome_ = ExitCode::kInstallerDamaged;  // the stored payload offset was refused
     } else if (page == tpInstallFailed) {
-      outcome_ = msg == kBadDirectoryText                ? ExitCode::kTargetDirectory
-                 : msg == kEarlierInstallationInUseText ? ExitCode::kEarlierInstallationInUse
-                                                        : FailureCode();
+      outcome_ = msg == kBadDirectoryText ? ExitCode::kTargetDirectory : FailureCode();
     }
   }
   void SetProgressText(const std::wstring&) override {}
@@ -96,13 +95,16 @@ class QuietInstallView : public InstallView {
  private:
   // The job shows its failed page from inside its handler of the failure,
   // so the failure is still at hand: a damaged archive is the installer
-  // file's fault, anything else the installation's.
+  // file's fault, a held earlier installation a program's, anything else
+  // the installation's.
   static ExitCode FailureCode() {
     if (const std::exception_ptr failure = std::current_exception()) {
       try {
         std::rethrow_exception(failure);
       } catch (const orvek::payload::ArchiveDamagedError&) {
         return ExitCode::kInstallerDamaged;
+      } catch (const orvek::system::EarlierInstallationInUse&) {
+        return ExitCode::kEarlierInstallationInUse;
       } catch (...) {
       }
     }

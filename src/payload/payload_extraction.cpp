@@ -71,6 +71,15 @@ std::int32_t UnzipProgressCallback(void* sender, bool total, std::int64_t value)
   return 0;
 }
 
+// A reader for the archive copied into `folder`, with its password.
+base::ComPtr<I7zInArchive> OpenPayloadCopy(const PayloadSource& source, const PrivateTempFolder& folder) {
+  const std::wstring library_path = ExtractArchiveLibrary(folder.path(), source.library_module);
+  base::ComPtr<I7zInArchive> reader = CreateArchiveReader(library_path, sevenzip::kClsid7zFormat);
+  reader->AssignPassword(kArchivePassword);
+  reader->AssignDecoderThreads(source.decoder_threads);
+  return reader;
+}
+
 }  // namespace
 
 std::wstring ExtractArchiveLibrary(const std::wstring& directory, HMODULE module) {
@@ -138,11 +147,8 @@ bool ExtractPayload(const PayloadSource& source, const std::wstring& install_dir
   ProgressContext progress;
   progress.hooks = &hooks;
   {
-    const std::wstring library_path = ExtractArchiveLibrary(folder.path(), source.library_module);
-    base::ComPtr<I7zInArchive> reader = CreateArchiveReader(library_path, sevenzip::kClsid7zFormat);
-    reader->AssignPassword(kArchivePassword);
+    base::ComPtr<I7zInArchive> reader = OpenPayloadCopy(source, folder);
     reader->AssignProgressCallback(&progress, UnzipProgressCallback);
-    reader->AssignDecoderThreads(source.decoder_threads);
     reader->OpenArchiveFile(archive_path);
 
     const std::uint32_t count = reader->ReadItemCount();
@@ -156,6 +162,24 @@ bool ExtractPayload(const PayloadSource& source, const std::wstring& install_dir
   }
   log::LogInfo(L"unzip file finished.");
   return true;
+}
+
+std::vector<std::wstring> ListPayloadFiles(const PayloadSource& source) {
+  const std::int32_t offset = GetPayloadOffset(source.installer_path);
+  if (offset <= 0) throw ArchiveDamagedError("the payload offset is refused");
+  std::vector<std::wstring> files;
+  PrivateTempFolder folder;
+  const std::wstring archive_path = folder.path() + kTempArchiveName;
+  CopyPayload(source.installer_path, offset, archive_path);
+  {
+    base::ComPtr<I7zInArchive> reader = OpenPayloadCopy(source, folder);
+    reader->OpenArchiveFile(archive_path);
+    const std::uint32_t count = reader->ReadItemCount();
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (!reader->ReadItemIsFolder(i)) files.push_back(reader->ReadItemPath(i));
+    }
+  }
+  return files;
 }
 
 }  // namespace orvek::payload

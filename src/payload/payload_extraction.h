@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace orvek::payload {
 
@@ -58,6 +59,12 @@ struct PayloadSource {
 // returns or throws; files extracted before a failure stay.
 bool ExtractPayload(const PayloadSource& source, const std::wstring& install_dir,
                     const PayloadHooks& hooks);
+
+// The item paths of the files in the payload, relative to the installation
+// directory, read from a private copy of the archive as ExtractPayload reads
+// it (nothing is extracted). Throws as ExtractPayload does (a refused
+// payload offset as ArchiveDamagedError).
+std::vector<std::wstring> ListPayloadFiles(const PayloadSource& source);
 
 // Writes the "7ZDLL" resource of `module` to `directory` + "\7z.dll" and
 // returns that path. Throws SevenZipError on failure.

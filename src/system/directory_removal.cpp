@@ -37,7 +37,7 @@ std::wstring FinalPath(const std::wstring& path) {
 
 }  // namespace
 
-RemovalCheck CheckRemovalLocation(const std::wstring& path) {
+RemovalCheck CheckRemovalLocation(const std::wstring& path, bool earlier_installation) {
   if (!IsAbsoluteLocation(path)) return {{}, L"the location is not an absolute path"};
   const std::wstring full = FullPath(path);
   if (full.empty()) return {{}, L"the location cannot be made absolute"};
@@ -50,8 +50,10 @@ RemovalCheck CheckRemovalLocation(const std::wstring& path) {
   }
   RemovalCheck check;
   check.final_path = OrdinaryFromFinalPath(FinalPath(full));
-  check.refusal = RemovalRefusal(full, check.final_path,
-                                 (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+  const bool is_link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  check.refusal = earlier_installation ? EarlierInstallationRefusal(full, check.final_path, is_link)
+                                       : RemovalRefusal(full, check.final_path, is_link);
+  if (!check.final_path.empty()) check.judged_path = JudgedPath(full, check.final_path);
   return check;
 }
 
@@ -61,15 +63,36 @@ void LogRemovalRefusal(const std::wstring& path, const std::wstring& refusal) {
   log::LogWarn(line);
 }
 
-std::optional<std::wstring> AcceptRemoval(const std::wstring& path) {
+namespace {
+
+std::optional<RemovalCheck> Accept(const std::wstring& path, bool earlier_installation) {
+  // Refused by its name: a share need not even be reachable to be refused.
+  if (earlier_installation && IsOnShare(path)) {
+    LogRemovalRefusal(path, std::wstring(kRefusalOnShare));
+    return std::nullopt;
+  }
   if (path.empty() || !DirectoryExists(path)) return std::nullopt;
-  const RemovalCheck check = CheckRemovalLocation(path);
+  RemovalCheck check = CheckRemovalLocation(path, earlier_installation);
   if (!check.accepted()) {
     LogRemovalRefusal(path, check.refusal);
     return std::nullopt;
   }
   log::LogInfo(L"DelDir " + path);
-  return check.final_path;
+  return check;
+}
+
+}  // namespace
+
+std::optional<std::wstring> AcceptRemoval(const std::wstring& path) {
+  const std::optional<RemovalCheck> check = Accept(path, false);
+  if (!check) return std::nullopt;
+  return check->final_path;
+}
+
+std::optional<std::wstring> AcceptEarlierInstallation(const std::wstring& path) {
+  const std::optional<RemovalCheck> check = Accept(path, true);
+  if (!check) return std::nullopt;
+  return check->judged_path;
 }
 
 namespace {
@@ -101,14 +124,6 @@ bool DelDir(const std::wstring& path, const std::vector<std::wstring>* filter_li
   options.skip_32_character_names = skip_32_character_names;
   options.remove_root = remove_itself;
   return GuardedRemoval(path, options);
-}
-
-bool RemoveOwnDirectory(const std::wstring& path) {
-  TreeRemovalOptions options;
-  options.own_tree = true;
-  options.remove_root = true;
-  GuardedRemoval(path, options);
-  return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace orvek::system

@@ -20,6 +20,9 @@ struct RemovalCheck {
   // The directory the walk would empty, in ordinary form (L"C:\\a\\orvek"),
   // links resolved; empty when the guard stopped before it was known.
   std::wstring final_path;
+  // The path the location is judged and recorded by (JudgedPath of
+  // removal_rules.h); empty when the guard stopped before it was known.
+  std::wstring judged_path;
   // Why the location is refused; empty when it is accepted. E.g.
   // L"the location is a link", L"the location is a drive or share root",
   // L"the path does not contain orvek" (kRefusalNoOrvek).
@@ -31,9 +34,10 @@ struct RemovalCheck {
 // Would DelDir accept `path`, and if not, why. Refuses a path that is not
 // absolute, does not name an existing directory, is itself a link (reparse
 // point), resolves to a drive or share root, or whose final path (after
-// GetFullPathNameW and the links along it) lacks "orvek". Logs nothing,
-// changes nothing and throws nothing but std::bad_alloc; any thread.
-RemovalCheck CheckRemovalLocation(const std::wstring& path);
+// GetFullPathNameW and the links along it) lacks "orvek". With
+// `earlier_installation`, also one on a share. Logs nothing, changes
+// nothing and throws nothing but std::bad_alloc; any thread.
+RemovalCheck CheckRemovalLocation(const std::wstring& path, bool earlier_installation = false);
 
 // The start DelDir makes for `path`, shared with the removals that move a
 // directory aside first: nothing for an empty path or no directory (no
@@ -42,6 +46,11 @@ RemovalCheck CheckRemovalLocation(const std::wstring& path);
 // test) and nothing; else "DelDir <path>" logged and the final path to act
 // on. Throws only std::bad_alloc.
 std::optional<std::wstring> AcceptRemoval(const std::wstring& path);
+
+// AcceptRemoval for the folder of an earlier installation that an upgrade
+// moves aside: a share is refused too, and the answer is the judged path,
+// which the install journal keeps.
+std::optional<std::wstring> AcceptEarlierInstallation(const std::wstring& path);
 
 // The guard's refusal line for `path`, as AcceptRemoval writes it.
 void LogRemovalRefusal(const std::wstring& path, const std::wstring& refusal);
@@ -61,12 +70,5 @@ void LogRemovalRefusal(const std::wstring& path, const std::wstring& refusal);
 // true. Logs "DelDir <path>" before walking. Never throws.
 bool DelDir(const std::wstring& path, const std::vector<std::wstring>* filter_list,
             bool skip_32_character_names, bool remove_itself);
-
-// Removes `path` with everything in it, for a directory the installer
-// itself made or moved aside: the guard and the lines of DelDir, but every
-// real directory inside is entered whatever its attributes, and read-only
-// files go too. True when nothing is at `path` afterwards (also when
-// nothing was). Never throws.
-bool RemoveOwnDirectory(const std::wstring& path);
 
 }  // namespace orvek::system

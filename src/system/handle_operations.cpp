@@ -1,6 +1,8 @@
 #include "system/handle_operations.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <vector>
 
 #include "base/text.h"
@@ -38,25 +40,57 @@ base::UniqueHandle OpenEntryItself(const std::wstring& path, DWORD access, DWORD
                                               nullptr));
 }
 
-base::UniqueHandle OpenChild(HANDLE parent, const std::wstring& name, ACCESS_MASK access, DWORD* error) {
-  const NtFileApi& nt = NtFile();
-  UNICODE_STRING unicode_name;
-  unicode_name.Buffer = const_cast<wchar_t*>(name.c_str());
-  unicode_name.Length = unicode_name.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &unicode_name, OBJ_CASE_INSENSITIVE, parent, nullptr);
-  IO_STATUS_BLOCK status{};
-  HANDLE child = nullptr;
-  const NTSTATUS result =
-      nt.NtOpenFile(&child, access | SYNCHRONIZE, &attributes, &status,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT);
+namespace {
+
+// A name for ntdll's calls: relative to `parent`, or a native full path.
+class NativeName {
+ public:
+  NativeName(HANDLE parent, const std::wstring& name) : text_(parent ? name : NativePath(name)) {
+    unicode_.Buffer = const_cast<wchar_t*>(text_.c_str());
+    unicode_.Length = unicode_.MaximumLength = static_cast<USHORT>(text_.size() * sizeof(wchar_t));
+    InitializeObjectAttributes(&attributes_, &unicode_, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  }
+  OBJECT_ATTRIBUTES* attributes() { return &attributes_; }
+
+ private:
+  std::wstring text_;
+  UNICODE_STRING unicode_{};
+  OBJECT_ATTRIBUTES attributes_{};
+};
+
+base::UniqueHandle HandleOf(const NtFileApi& nt, NTSTATUS result, HANDLE handle, DWORD* error) {
   if (result < 0) {
     *error = nt.RtlNtStatusToDosError(result);
     return {};
   }
   *error = 0;
-  return base::MakeUniqueHandle(child);
+  return base::MakeUniqueHandle(handle);
+}
+
+}  // namespace
+
+base::UniqueHandle OpenChild(HANDLE parent, const std::wstring& name, ACCESS_MASK access, DWORD* error,
+                             DWORD share) {
+  const NtFileApi& nt = NtFile();
+  NativeName native(parent, name);
+  IO_STATUS_BLOCK status{};
+  HANDLE child = nullptr;
+  const NTSTATUS result =
+      nt.NtOpenFile(&child, access | SYNCHRONIZE, native.attributes(), &status, share,
+                    FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT);
+  return HandleOf(nt, result, child, error);
+}
+
+base::UniqueHandle CreateDirectoryOpen(HANDLE parent, const std::wstring& name, ACCESS_MASK access, DWORD* error) {
+  const NtFileApi& nt = NtFile();
+  NativeName native(parent, name);
+  IO_STATUS_BLOCK status{};
+  HANDLE created = nullptr;
+  const NTSTATUS result = nt.NtCreateFile(
+      &created, access | SYNCHRONIZE, native.attributes(), &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+      FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  return HandleOf(nt, result, created, error);
 }
 
 std::wstring FinalPathOf(HANDLE handle) {
@@ -71,6 +105,54 @@ std::wstring FinalPathOf(HANDLE handle) {
     }
     path.assign(n, L'\0');
   }
+}
+
+std::wstring FileIdentityOf(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) return {};
+  wchar_t text[32] = {};
+  std::swprintf(text, std::size(text), L"%08lX-%08lX%08lX", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+  return text;
+}
+
+std::vector<ListedEntry> ListEntries(HANDLE directory) {
+  std::vector<ListedEntry> entries;
+  std::vector<std::int64_t> buffer(8192);  // 64 KiB, aligned for the records
+  const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(buffer[0]));
+  FILE_INFO_BY_HANDLE_CLASS info_class = FileIdBothDirectoryRestartInfo;
+  while (::GetFileInformationByHandleEx(directory, info_class, buffer.data(), size)) {
+    info_class = FileIdBothDirectoryInfo;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+    for (;;) {
+      const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes);
+      std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") {
+        entries.push_back({std::move(name), record->FileAttributes, record->FileId.QuadPart});
+      }
+      if (record->NextEntryOffset == 0) break;
+      bytes += record->NextEntryOffset;
+    }
+  }
+  return entries;
+}
+
+Opened IdentifyOpened(HANDLE handle, const ListedEntry& listed, const std::wstring& expected_final_path) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) return Opened::kOther;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Opened::kLink;
+  const std::int64_t id = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+                                                    info.nFileIndexLow);
+  if (listed.id != 0 && id != listed.id) return Opened::kOther;
+  // Listed as a link but opened as something else: the open followed it.
+  if (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Opened::kOther;
+  // A link to a file that Wine lists as a plain file with its target's
+  // identifier: only the final path names the target.
+  if (!expected_final_path.empty()) {
+    const std::wstring reported = FinalPathOf(handle);
+    if (!reported.empty() && !base::SameText(reported, expected_final_path)) return Opened::kOther;
+  }
+  return Opened::kListed;
 }
 
 bool IsDirectoryAt(HANDLE handle, const std::wstring& final_path) {
@@ -111,6 +193,12 @@ DWORD DeleteThroughHandle(HANDLE handle, bool even_read_only) {
   const DWORD retried = MarkForDeletion(handle);
   if (retried != 0) SetAttributes(handle, info.dwFileAttributes);
   return retried;
+}
+
+bool MarkReadOnly(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileInformationByHandle(handle, &info) &&
+         SetAttributes(handle, (info.dwFileAttributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_READONLY);
 }
 
 DWORD RenameThroughHandle(HANDLE handle, const std::wstring& new_path) {

@@ -34,6 +34,26 @@ void WriteFields(RegistryKey& key, const JournalRecord& record) {
   if (!record.root.empty()) key.WriteString(L"root", record.root);
   if (!record.key.empty()) key.WriteString(L"key", record.key);
   key.WriteString(L"completed", record.completed ? L"1" : L"0");
+  if (!record.identity.empty()) key.WriteString(L"identity", record.identity);
+  if (!record.placeholder.empty()) key.WriteString(L"placeholder", record.placeholder);
+  if (!record.aside_identity.empty()) key.WriteString(L"aside_identity", record.aside_identity);
+  if (record.held_recorded) {
+    std::wstring held;
+    for (const std::wstring& path : record.held) held += path + L"|";
+    key.WriteString(L"held", held);
+    key.WriteString(L"held_recorded", L"1");
+  }
+}
+
+// "a|b\c|" => {"a", "b\c"}: no file name holds a "|".
+std::vector<std::wstring> SplitHeld(const std::wstring& text) {
+  std::vector<std::wstring> paths;
+  std::size_t begin = 0;
+  for (std::size_t bar = text.find(L'|'); bar != std::wstring::npos; bar = text.find(L'|', begin)) {
+    paths.push_back(text.substr(begin, bar - begin));
+    begin = bar + 1;
+  }
+  return paths;
 }
 
 // Ten digits: the names sort in the order they were written.
@@ -75,6 +95,11 @@ std::vector<JournalRecord> ReadJournal() {
       record.root = key->ReadString(L"root");
       record.key = key->ReadString(L"key");
       record.completed = key->ReadString(L"completed") == L"1";
+      record.identity = key->ReadString(L"identity");
+      record.placeholder = key->ReadString(L"placeholder");
+      record.aside_identity = key->ReadString(L"aside_identity");
+      record.held_recorded = key->ReadString(L"held_recorded") == L"1";
+      record.held = SplitHeld(key->ReadString(L"held"));
       records.push_back(std::move(record));
     } catch (const std::exception& e) {
       log::LogWarn(L"install journal record unreadable, " + name + L", " + base::WideFromUtf8(e.what()));

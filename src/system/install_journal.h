@@ -18,6 +18,17 @@
 //                    path: the parent key, key: the deleted subkey; the
 //                    record's subkey "saved" holds a copy of it
 //
+// Each record of a directory or shortcut also keeps the file identity
+// (volume serial and file index, handle_operations.h) of what it stands for:
+// "identity" of the directory created, moved or the shortcut renamed;
+// "placeholder" of the empty directory put in a moved directory's place;
+// for a directory moved entry by entry (a program held it), "aside_identity"
+// of the directory made to take its entries and, once they are moved,
+// "held": the paths below it that stayed, each followed by a "|", and
+// "held_recorded" "1". An
+// aside is recorded only once the rename to it has succeeded. The undo and
+// the repair act only on what has the recorded identity.
+//
 // A record goes once its change has been taken back or, for "moved", once
 // the directory aside is gone; the journal's key goes with its last record.
 // All functions run on one thread at a time (the installer mutex's holder)
@@ -40,6 +51,9 @@ struct JournalRecord {
   std::wstring kind;
   std::wstring path, aside, root, key;
   bool completed = false;
+  std::wstring identity, placeholder, aside_identity;
+  std::vector<std::wstring> held;  // relative to path
+  bool held_recorded = false;
 };
 
 // Every record, oldest first; empty when there is no journal.

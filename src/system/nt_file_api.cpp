@@ -13,6 +13,7 @@ NtFileApi Load() {
   if (ntdll == nullptr) throw base::OsError("GetModuleHandle ntdll.dll", ::GetLastError());
   NtFileApi api;
   base::BindRequiredFunction(ntdll, "NtOpenFile", api.NtOpenFile);
+  base::BindRequiredFunction(ntdll, "NtCreateFile", api.NtCreateFile);
   base::BindRequiredFunction(ntdll, "RtlNtStatusToDosError", api.RtlNtStatusToDosError);
   return api;
 }

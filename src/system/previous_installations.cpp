@@ -94,7 +94,8 @@ bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_k
 }
 
 void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
-                           const std::function<void()>& before_emptying) {
+                           const std::function<void()>& before_emptying,
+                           const std::function<bool(const std::wstring&)>& must_write) {
   log::LogInfo(L"begin to uninstall oldversion " + location);
   try {
     BackUpConfiguration(location);
@@ -108,7 +109,7 @@ void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
       log::LogWarn(L"removal progress not shown, " + base::WideFromUtf8(e.what()));
     }
   }
-  steps.Run(MoveAsideStep(location));
+  steps.Run(MoveAsideStep(location, must_write));
   // A location without a drive would name the current drive's root instead.
   if (const std::wstring drive = DrivePart(location); !drive.empty()) {
     steps.Run(MoveShortcutAsideStep(drive + L"\\" + kShortcutName + L".lnk"));
@@ -116,9 +117,10 @@ void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
   log::LogInfo(L"uninstall oldversion end");
 }
 
-void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50, UpgradeSteps& steps) {
+void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50, UpgradeSteps& steps,
+                           const std::function<bool(const std::wstring&)>& must_write) {
   log::LogInfo(L"begin to uninstall oldversion " + location);
-  steps.Run(MoveAsideStep(location));
+  steps.Run(MoveAsideStep(location, must_write));
   log::LogInfo(L"uninstall oldversion end");
   log::LogInfo(L"begin to delete v5.0 registry.");
   steps.Run(DeleteRegistryKeyStep(root_key_v50, kUninstallParentV50, kProductKeyV50));

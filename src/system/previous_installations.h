@@ -62,15 +62,19 @@ bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_k
 // removal text then); a failure it raises is logged and the removal goes
 // on. Install worker thread. Throws EarlierInstallationInUse when the
 // location cannot be moved; nothing is deleted then.
+// `must_write` tells which files the new installation writes (full
+// paths): a held one of those stops the upgrade (MoveAsideStep).
 void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
-                           const std::function<void()>& before_emptying = nullptr);
+                           const std::function<void()>& before_emptying = nullptr,
+                           const std::function<bool(const std::wstring&)>& must_write = nullptr);
 
 // Moves `location` aside and deletes the v5.0 keys below `root_key_v50`
 // (each key copied for taking it back), the latter whatever the move did,
 // as steps of `steps`. Install worker thread. Throws
 // EarlierInstallationInUse when the location cannot be moved; nothing is
 // deleted then.
-void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50, UpgradeSteps& steps);
+void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50, UpgradeSteps& steps,
+                           const std::function<bool(const std::wstring&)>& must_write = nullptr);
 
 // Empties and removes "%APPDATA%\orvekclient\" (through DelDir's guard).
 // Install worker thread; never throws.

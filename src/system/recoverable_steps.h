@@ -6,8 +6,10 @@
 // it was: its directory moved back, the registry keys and the shortcut that
 // its removal deleted restored, the partial new tree removed. Each step
 // writes its journal record (install_journal.h) before it acts, so that a
-// run which ends midway is undone the same way by the next run. Once the
-// installation is complete, the directories moved aside are removed.
+// run which ends midway is undone the same way by the next run; an undo acts
+// only on what has the file identity its record keeps. Once the new tree is
+// complete, the journal is closed and the directories moved aside are
+// removed.
 //
 // A step's own log lines are those of the operation it stands for; taking
 // it back or completing it adds lines that say what was restored or
@@ -17,6 +19,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -31,7 +34,13 @@ namespace orvek::system {
 // names the location and the system's reason.
 class EarlierInstallationInUse : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EarlierInstallationInUse(const std::string& what, std::wstring holders = {})
+      : std::runtime_error(what), holders_(std::move(holders)) {}
+  // The programs that hold it, where the system can say ("name (pid)", ...).
+  const std::wstring& holders() const noexcept { return holders_; }
+
+ private:
+  std::wstring holders_;
 };
 
 class RecoverableStep {
@@ -48,6 +57,9 @@ class RecoverableStep {
   // The installation is complete: removes what was kept for taking the step
   // back. True when nothing is left. Never throws.
   virtual bool Complete() noexcept { return true; }
+  // The new tree at `dir` is extracted: a file it wrote again over one
+  // this step keeps aside gets that one's read-only mark back.
+  virtual void KeepReadOnlyMarks(const std::wstring& /*dir*/) noexcept {}
 
   const JournalRecord& record() const noexcept { return record_; }
 
@@ -56,17 +68,27 @@ class RecoverableStep {
 };
 
 // Creates `dir` with its missing parents; undone by removing the first
-// directory it created, with everything in it (the partial new tree).
+// directory it created (recorded by its identity, whatever its name), with
+// everything in it (the partial new tree).
 std::unique_ptr<RecoverableStep> CreateDirectoryStep(const std::wstring& dir);
 
-// Where DelDir would empty `location`, moves the directory aside instead
-// (aside_rules.h) and puts an empty directory in its place. Logs as DelDir
-// does (its refusal, or "DelDir <location>"), then "earlier installation
-// moved aside, <location> to <aside>". Refused by the guard or gone: does
-// nothing. Throws EarlierInstallationInUse when the directory cannot be
-// moved. Undone by emptying and removing what is at the location and moving
-// the directory back; completed by removing the directory aside.
-std::unique_ptr<RecoverableStep> MoveAsideStep(const std::wstring& location);
+// Where DelDir would empty `location` (and not on a share), moves the
+// directory aside instead (aside_rules.h) and puts an empty directory in
+// its place. Logs as DelDir does (its refusal, or "DelDir <location>"),
+// then "earlier installation moved aside, <location> to <aside>". Refused
+// by the guard or gone: does nothing. When a program holds the directory
+// (Windows refuses to move it), its entries are moved one by one into a
+// directory made beside it ("... moved aside entry by entry, ..."), and a
+// held file stays, logged as "Cannot delete File <path>"; unless
+// `must_write(path)` says the new installation writes that file: then it
+// throws EarlierInstallationInUse (naming the holder where the system can)
+// and the undo moves everything back. Throws a plain failure when every
+// aside name is taken (nothing changed). Undone, and completed, only on
+// what has the identity it recorded: the undo removes what this run put
+// at the location and moves the directory (or its entries) back; the
+// completion removes the directory aside.
+std::unique_ptr<RecoverableStep> MoveAsideStep(const std::wstring& location,
+                                               std::function<bool(const std::wstring&)> must_write = nullptr);
 
 // Where MoveAsideStep would move the directory whose final path is
 // `final_path` now: the first name of aside_rules.h that is free; empty when
@@ -95,13 +117,22 @@ class UpgradeSteps {
   void Run(std::unique_ptr<RecoverableStep> step);
   // Undoes the kept steps, the last first. Never throws.
   void UndoAll() noexcept;
-  // The installation is complete: the journal no longer needs any record
-  // but those of directories aside (CompleteJournal), and those, this run's
-  // and any an earlier run left, are removed. Never throws.
+  // The new tree at `dir` is extracted: read-only marks of the files it
+  // replaced are put back (RecoverableStep::KeepReadOnlyMarks).
+  void KeepReadOnlyMarks(const std::wstring& dir) noexcept;
+  // The new tree is complete: the journal no longer needs any record but
+  // those of what is kept aside (CompleteJournal); from now on nothing is
+  // taken back, by this run or by a later one. Never throws.
+  void CloseJournal() noexcept;
+  // After CloseJournal: removes what is kept aside, this run's and any an
+  // earlier run left. Never throws.
+  void RemoveAsides() noexcept;
+  // CloseJournal, then RemoveAsides.
   void CompleteAll() noexcept;
 
  private:
   std::vector<std::unique_ptr<RecoverableStep>> steps_;
+  std::vector<std::unique_ptr<RecoverableStep>> unrecorded_;
 };
 
 // Before anything else, under the installer mutex: takes back what a run
@@ -110,6 +141,10 @@ class UpgradeSteps {
 // directories aside that completed installations could not remove then.
 // Never throws; what cannot be done stays recorded for the next run.
 void RepairInterruptedInstallation() noexcept;
+
+// Whether RepairInterruptedInstallation has a directory to move back or
+// remove (which can take a while); reads the journal only.
+bool InterruptedInstallationMovesTrees();
 
 // What RepairInterruptedInstallation would do, one text per record, for a
 // dry run; changes nothing.

@@ -108,6 +108,11 @@ bool IsRootLocation(std::wstring_view path) noexcept {
   return share != 0 && share == trimmed.size();
 }
 
+std::wstring JudgedPath(std::wstring_view full_path, std::wstring_view final_path) {
+  const std::wstring_view full = TrimFinalSeparators(full_path);
+  return std::wstring(base::SameText(full, TrimFinalSeparators(final_path)) ? full : final_path);
+}
+
 std::wstring RemovalRefusal(std::wstring_view full_path, std::wstring_view final_path,
                             bool is_link) {
   if (is_link) return L"the location is a link";
@@ -115,12 +120,18 @@ std::wstring RemovalRefusal(std::wstring_view full_path, std::wstring_view final
   if (IsRootLocation(full_path) || IsRootLocation(final_path)) {
     return L"the location is a drive or share root";
   }
-  const std::wstring_view tested =
-      base::SameText(TrimFinalSeparators(full_path), TrimFinalSeparators(final_path))
-          ? full_path
-          : final_path;
-  if (tested.find(L"orvek") == std::wstring_view::npos) return std::wstring(kRefusalNoOrvek);
+  const std::wstring judged = JudgedPath(full_path, final_path);
+  const std::wstring_view below_root = std::wstring_view(judged).substr(DrivePart(judged).size());
+  if (below_root.find(L"orvek") == std::wstring_view::npos) return std::wstring(kRefusalNoOrvek);
   return {};
+}
+
+bool IsOnShare(std::wstring_view path) noexcept { return ShareLength(path) != 0; }
+
+std::wstring EarlierInstallationRefusal(std::wstring_view full_path, std::wstring_view final_path,
+                                        bool is_link) {
+  if (IsOnShare(full_path) || IsOnShare(final_path)) return std::wstring(kRefusalOnShare);
+  return RemovalRefusal(full_path, final_path, is_link);
 }
 
 }  // namespace orvek::system

@@ -63,16 +63,35 @@ bool IsRootLocation(std::wstring_view path) noexcept;
 // historic one, so callers recognise it.
 inline constexpr std::wstring_view kRefusalNoOrvek = L"the path does not contain orvek";
 
+// The path a location is judged and recorded by: `full_path` (final
+// separators dropped) when `final_path` names the same directory in another
+// letter case only (no link was crossed), so the location is taken as it
+// was written; else `final_path`. An upgrade keeps this path in its journal,
+// so what the guard accepted before a change is what is undone after it.
+//   (L"c:\\a\\orvek\\", L"C:\\A\\Orvek")  => L"c:\\a\\orvek"
+//   (L"C:\\j\\sub", L"C:\\data\\orvek\\sub") => L"C:\\data\\orvek\\sub"
+std::wstring JudgedPath(std::wstring_view full_path, std::wstring_view final_path);
+
 // Why a directory may not be emptied, or empty when it may. `full_path` is
 // the location made absolute with "." and ".." resolved; `final_path` the
 // ordinary form of the path the system reports for the opened directory,
 // after every link along it (empty when unknown); `is_link` whether the
 // location itself is a reparse point. Refused: a location that is a link
 // (the walk would enter its target), a drive or share root (full or final),
-// and a final path without "orvek" in that letter case. When the final path
-// differs from the full path only in letter case (no link was crossed), the
-// test reads the full path, as the location was written.
+// and a JudgedPath without "orvek" in that letter case in the folders below
+// its drive or share (a server or share named so does not count).
 std::wstring RemovalRefusal(std::wstring_view full_path, std::wstring_view final_path,
                             bool is_link);
+
+// A network path: two separators, then a server (L"\\\\srv\\s\\x").
+bool IsOnShare(std::wstring_view path) noexcept;
+
+inline constexpr std::wstring_view kRefusalOnShare = L"the location is on a share";
+
+// RemovalRefusal for the folder of an earlier installation, which is never
+// on a share: a full or final path on one (a mapped drive reports its share)
+// is refused as kRefusalOnShare.
+std::wstring EarlierInstallationRefusal(std::wstring_view full_path, std::wstring_view final_path,
+                                        bool is_link);
 
 }  // namespace orvek::system

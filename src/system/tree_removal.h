@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
+
 namespace orvek::system {
 
 struct TreeRemovalOptions {
@@ -48,6 +50,14 @@ struct TreeRemovalOptions {
 // when the root is not a real directory at `final_path` any more; true
 // otherwise. Throws only std::bad_alloc and base::OsError (ntdll unusable).
 bool RemoveTreeThroughHandles(const std::wstring& final_path, const TreeRemovalOptions& options);
+
+// Empties the directory open in `root` (with FILE_LIST_DIRECTORY,
+// FILE_READ_ATTRIBUTES, and DELETE and FILE_WRITE_ATTRIBUTES as `options`
+// need), reached at `path`, as RemoveTreeThroughHandles does, for a caller
+// that has already proven what it opened. The walk enters at most
+// kMaxTreeDepth levels (tree_walk.h); below that nothing is touched and one
+// line says so ("tree deeper than ..."), and then the result is false.
+bool RemoveTreeAt(base::UniqueHandle root, const std::wstring& path, const TreeRemovalOptions& options);
 
 // Tests only: called on the walking thread after each directory has been
 // listed and before anything in it is opened, with its path (ending in a

@@ -16,6 +16,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/child_process.h"
@@ -127,6 +128,84 @@ std::string Join(const std::set<std::wstring>& windows) {
   return text;
 }
 
+// What every run writes whatever it does: the usual log and the
+// configuration backup.
+std::vector<fs::path> RunOutputs() {
+  return {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
+          fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
+}
+
+// Points the per-user uninstall entry of this installer at `value`.
+void SetUninstallString(const std::wstring& value) {
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", REG_SZ, value.c_str(),
+                              static_cast<DWORD>((value.size() + 1) * 2)), ERROR_SUCCESS);
+}
+
+// Damages the last bytes of the archive's data in the installer `file`: the
+// items before them are extracted, then the run fails.
+void DamageLateItem(const fs::path& installer) {
+  // 7z's start header, at the payload offset stored at byte 128, gives the
+  // length of the packed data before the archive's header. Its last few
+  // hundred bytes are the compressed header itself: the damage goes just
+  // before them, into the end of the items' data.
+  std::fstream file(installer, std::ios::binary | std::ios::in | std::ios::out);
+  std::int32_t offset = 0;
+  std::uint64_t packed = 0;
+  file.seekg(128).read(reinterpret_cast<char*>(&offset), 4);
+  file.seekg(offset + 12).read(reinterpret_cast<char*>(&packed), 8);
+  file.seekp(offset + 32 + static_cast<std::int64_t>(packed) - 1024).write(std::string(16, '\xA5').data(), 16);
+}
+
+// A test seam's environment variable, set for the runs started meanwhile.
+class Seam {
+ public:
+  Seam(const wchar_t* name, const std::wstring& value) : name_(name) { ::SetEnvironmentVariableW(name, value.c_str()); }
+  ~Seam() { ::SetEnvironmentVariableW(name_, nullptr); }
+
+ private:
+  const wchar_t* name_;
+};
+
+// A command window whose current folder is `folder`, waiting for input
+// that never comes.
+class ProgramInFolder {
+ public:
+  explicit ProgramInFolder(const fs::path& folder) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr;
+    if (!::CreatePipe(&read, &input_, &inherit, 0)) return;
+    ::SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = read;
+    si.hStdOutput = si.hStdError = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                                                 nullptr);
+    std::wstring line = L"cmd.exe /k";
+    PROCESS_INFORMATION pi{};
+    if (::CreateProcessW(L"C:\\windows\\system32\\cmd.exe", line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                         nullptr, folder.c_str(), &si, &pi)) {
+      ::CloseHandle(pi.hThread);
+      process_ = pi.hProcess;
+    }
+    ::CloseHandle(read);
+    ::CloseHandle(si.hStdOutput);
+    ::Sleep(500);
+  }
+  ~ProgramInFolder() { End(); }
+  void End() {
+    if (input_) ::CloseHandle(std::exchange(input_, nullptr));
+    if (process_) {
+      if (::WaitForSingleObject(process_, 5000) != WAIT_OBJECT_0) ::TerminateProcess(process_, 1);
+      ::CloseHandle(std::exchange(process_, nullptr));
+    }
+  }
+
+ private:
+  HANDLE input_ = nullptr;
+  HANDLE process_ = nullptr;
+};
+
 class SilentInstallTest : public ::testing::Test {
  protected:
   void SetUp() override { Forget(); }
@@ -141,6 +220,11 @@ class SilentInstallTest : public ::testing::Test {
       ::RegCloseKey(software);
     }
     std::error_code ec;
+    // A test leaves read-only files behind, which remove_all cannot delete.
+    for (auto it = fs::recursive_directory_iterator(Target().parent_path(), ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
     fs::remove_all(Target().parent_path(), ec);
     fs::remove(fs::path(RegistryString(HKEY_CURRENT_USER, kShellFolders, L"Desktop")) / kLink, ec);
     fs::remove(fs::path(L"C:\\") / kLink, ec);
@@ -159,6 +243,14 @@ class SilentInstallTest : public ::testing::Test {
     const fs::path installer = dir_.path() / L"orvek-setup-v6.15.1.exe";
     if (!fs::exists(installer)) fs::copy_file(WindowsPath(ORVEK_SAMPLE_INSTALLER), installer);
     return installer;
+  }
+
+  // A copy of the sample installer whose payload is damaged at its end.
+  fs::path DamagedAtALateItem() {
+    const fs::path damaged = dir_.path() / L"damaged.exe";
+    fs::copy_file(Installer(), damaged);
+    DamageLateItem(damaged);
+    return damaged;
   }
 
   // A copy of the sample installer with another package version, which the
@@ -388,6 +480,23 @@ std::map<std::wstring, std::wstring> Snapshot(const std::vector<fs::path>& excep
   return items;
 }
 
+// Every file below `root` with its bytes and time, and every folder (whose
+// time changes with its entries).
+std::map<std::wstring, std::wstring> FolderSnapshot(const fs::path& root) {
+  std::map<std::wstring, std::wstring> items;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    std::error_code ec;
+    if (!entry.is_regular_file()) {
+      items[entry.path().wstring()] = L"folder";
+      continue;
+    }
+    const std::string bytes = ReadAll(entry.path());
+    items[entry.path().wstring()] = std::wstring(bytes.begin(), bytes.end()) + L" " +
+        std::to_wstring(fs::last_write_time(entry.path(), ec).time_since_epoch().count());
+  }
+  return items;
+}
+
 std::vector<std::wstring> Differences(const std::map<std::wstring, std::wstring>& before,
                                       const std::map<std::wstring, std::wstring>& after) {
   std::vector<std::wstring> out;
@@ -521,21 +630,42 @@ TEST_F(SilentInstallTest, UpgradeOverAHeldFileCompletesAndALaterRunRemovesWhatSt
   EXPECT_FALSE(JournalExists());
 }
 
-// Under Wine as under Windows, a folder held open without delete sharing
-// cannot be moved (a program whose working folder it is holds it so;
-// Windows refuses as well while a file inside is held): nothing is deleted.
-TEST_F(SilentInstallTest, UpgradeThatCannotMoveTheEarlierInstallationEndsWithItsCodeAndDeletesNothing) {
+// A command window left in the installation folder holds it as its current
+// folder (Windows then refuses to move it): its entries move one by one,
+// and the upgrade completes.
+TEST_F(SilentInstallTest, UpgradeWithACommandWindowInTheInstallationFolderCompletes) {
   ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
-  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
-                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
-  const auto before = Snapshot(except);
-  const HANDLE held = ::CreateFileW(UpgradeTarget().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ProgramInFolder window(UpgradeTarget());
+  const Outcome run = Run(Installer(), UpgradeArgs());
+  window.End();
+  EXPECT_EQ(run.code, 0u) << run.log;
+  EXPECT_NE(run.log.find("earlier installation moved aside entry by entry, "), std::string::npos) << run.log;
+  ExpectSampleTree(UpgradeTarget());
+  EXPECT_FALSE(fs::exists(Aside()));
+  EXPECT_FALSE(JournalExists());
+}
+
+// A file the new installation writes is held open: nothing may change. The
+// seam refuses to move the folders above it, as Windows does (Wine would).
+TEST_F(SilentInstallTest, UpgradeOverAHeldFileThePayloadWritesEndsWithItsCodeAndChangesNothing) {
+  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  const auto before = FolderSnapshot(Target().parent_path());
+  const HANDLE held = ::CreateFileW((UpgradeTarget() / L"res" / L"data.bin").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const Seam seam(L"ORVEK_TEST_UNMOVABLE_FOLDERS",
+                  UpgradeTarget().wstring() + L";" + (UpgradeTarget() / L"res").wstring());
   const Outcome run = Run(Installer(), UpgradeArgs());
   ::CloseHandle(held);
   EXPECT_EQ(run.code, 4607u) << run.log;
-  EXPECT_EQ(Differences(before, Snapshot(except)), std::vector<std::wstring>());
-  EXPECT_NE(run.log.find("install failed, the earlier installation cannot be moved aside, "), std::string::npos);
+  EXPECT_EQ(Differences(before, FolderSnapshot(Target().parent_path())), std::vector<std::wstring>());
+  EXPECT_FALSE(JournalExists());
+  for (const std::string& line : std::vector<std::string>{
+           "install failed, the earlier installation cannot be moved aside, ",
+           "the new installation writes " + (UpgradeTarget() / "res" / "data.bin").string(),
+           "earlier installation moved back, " + Aside().string()}) {
+    EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
+  }
 }
 
 // The last bytes of the archive's data are damaged: the items before them
@@ -552,22 +682,8 @@ TEST_F(SilentInstallTest, UpgradeWhosePayloadIsDamagedAtALateItemBringsTheEarlie
                               static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
   ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kProductKeyV50) + L"\\client").c_str(), L"server",
                               REG_SZ, L"school", 14), ERROR_SUCCESS);
-  const fs::path damaged = dir_.path() / L"damaged.exe";
-  fs::copy_file(Installer(), damaged);
-  {
-    // 7z's start header, at the payload offset stored at byte 128, gives
-    // the length of the packed data before the archive's header. Its last
-    // few hundred bytes are the compressed header itself: the damage goes
-    // just before them, into the end of the items' data.
-    std::fstream file(damaged, std::ios::binary | std::ios::in | std::ios::out);
-    std::int32_t offset = 0;
-    std::uint64_t packed = 0;
-    file.seekg(128).read(reinterpret_cast<char*>(&offset), 4);
-    file.seekg(offset + 12).read(reinterpret_cast<char*>(&packed), 8);
-    file.seekp(offset + 32 + static_cast<std::int64_t>(packed) - 1024).write(std::string(16, '\xA5').data(), 16);
-  }
-  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
-                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
+  const fs::path damaged = DamagedAtALateItem();
+  const std::vector<fs::path> except = RunOutputs();
   const auto before = Snapshot(except);
   const Outcome run = Run(damaged, UpgradeArgs());
   EXPECT_EQ(run.code, 4604u) << run.log;
@@ -600,6 +716,129 @@ TEST_F(SilentInstallTest, UpgradeKilledDuringItsExtractionIsTakenBackByTheNextRu
   EXPECT_FALSE(fs::exists(filler));
   EXPECT_FALSE(fs::exists(Aside()));
   EXPECT_FALSE(JournalExists());
+}
+
+// A user who can write beside the installation takes every name it would be
+// moved aside to: the run ends honestly with nothing changed, and nothing
+// of theirs is moved into the installation's place.
+TEST_F(SilentInstallTest, UpgradeWhoseAsideNamesAreAllTakenChangesNothing) {
+  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  fs::create_directories(Aside());
+  for (int n = 2; n <= 99; ++n) fs::create_directories(Aside().wstring() + L"-" + std::to_wstring(n));
+  std::ofstream(fs::path(Aside().wstring() + L"-99") / L"orvekclient.exe") << "planted";
+  const auto before = FolderSnapshot(Target().parent_path());
+  const Outcome run = Run(Installer(), UpgradeArgs());
+  EXPECT_EQ(run.code, 1603u) << run.log;
+  EXPECT_EQ(Differences(before, FolderSnapshot(Target().parent_path())), std::vector<std::wstring>());
+  EXPECT_FALSE(JournalExists());
+  EXPECT_NE(run.log.find(", every name beside it is taken"), std::string::npos) << run.log;
+}
+
+// The folder's name differs in letter case from its entry and from /D=: the
+// undo of a failed upgrade is judged by the path its move was judged by.
+TEST_F(SilentInstallTest, MixedCaseUpgradeWhosePayloadIsDamagedBringsTheEarlierOneBack) {
+  const fs::path folder = Target().parent_path() / L"Schule" / L"Orvek" / L"Client";
+  ASSERT_EQ(Run(Installer(), L"/S /D=" + folder.wstring()).code, 0u);
+  std::wstring typed = folder.wstring();
+  std::transform(typed.begin(), typed.end(), typed.begin(), ::towlower);
+  const std::wstring entry = typed + L"\\uninstall.exe";
+  SetUninstallString(entry);
+  const fs::path damaged = DamagedAtALateItem();
+  const auto before = FolderSnapshot(Target().parent_path());
+  const Outcome run = Run(damaged, L"/S /D=" + typed);
+  EXPECT_EQ(run.code, 4604u) << run.log;
+  EXPECT_NE(run.log.find("earlier installation moved back, "), std::string::npos) << run.log;
+  EXPECT_EQ(Differences(before, FolderSnapshot(Target().parent_path())), std::vector<std::wstring>());
+  EXPECT_FALSE(JournalExists());
+}
+
+// Ended (as a kill or a power cut would end it) once the new tree was
+// complete: a later start, here one that then finds the client running,
+// keeps the new installation and removes the earlier one.
+TEST_F(SilentInstallTest, UpgradeEndedAfterItsExtractionKeepsTheNewInstallation) {
+  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  {
+    const Seam seam(L"ORVEK_TEST_END_AT", L"before registration");
+    ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 9u);
+  }
+  ExpectSampleTree(UpgradeTarget());
+  ASSERT_TRUE(fs::exists(Aside()));
+  std::ofstream(UpgradeTarget() / L"saved by the teacher.txt") << "lesson plan";
+  const HANDLE client = ::CreateMutexW(nullptr, FALSE, L"#OrvekTeacher");
+  const Outcome later = Run(Installer(), UpgradeArgs());
+  ::CloseHandle(client);
+  EXPECT_EQ(later.code, 4601u) << later.log;
+  EXPECT_EQ(later.log.find("moved back"), std::string::npos) << later.log;
+  EXPECT_NE(later.log.find("moved-aside directory removed, " + Aside().string()), std::string::npos) << later.log;
+  ExpectSampleTree(UpgradeTarget());
+  EXPECT_EQ(ReadAll(UpgradeTarget() / L"saved by the teacher.txt"), "lesson plan");
+  EXPECT_FALSE(fs::exists(Aside()));
+  EXPECT_FALSE(JournalExists());
+}
+
+// A forged per-user entry names a tree deeper than any walk enters: the
+// elevated run neither ends on it nor walks below the bound, and says so
+// once. (Under Wine, Unix path limits allow about 1,900 levels; the bound
+// itself is shown natively, tests/system/tree_walk_test.cpp.)
+TEST_F(SilentInstallTest, EarlierTreeDeeperThanTheWalkIsLeftWithOneLine) {
+  const fs::path location = Target().parent_path() / L"orvek deep";
+  std::wstring deepest = L"\\\\?\\" + location.wstring();
+  std::vector<std::wstring> levels;
+  ASSERT_TRUE(fs::create_directories(location));
+  for (int i = 0; i < 300; ++i) {
+    deepest += L"\\d";
+    ASSERT_TRUE(::CreateDirectoryW(deepest.c_str(), nullptr)) << i;
+    levels.push_back(deepest);
+  }
+  const std::wstring entry = location.wstring() + L"\\uninstall.exe";
+  SetUninstallString(entry);
+  const Outcome run = Run(Installer(), L"/S /D=" + Target().wstring(), 600000);
+  EXPECT_EQ(run.code, 0u) << run.log;
+  size_t lines = 0;
+  for (size_t at = run.log.find("tree deeper than 256 levels"); at != std::string::npos;
+       at = run.log.find("tree deeper than 256 levels", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 1u) << run.log;
+  ExpectSampleTree(Target());
+  // Deepest first, by paths longer than MAX_PATH, wherever the run left it.
+  for (const fs::path& top : {location, fs::path(location.wstring() + L".orvek-previous")}) {
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+      ::RemoveDirectoryW((L"\\\\?\\" + top.wstring() + it->substr(4 + location.wstring().size())).c_str());
+    }
+  }
+}
+
+// An earlier installation on a share (here the drive's own administrative
+// share) is never moved or emptied: the guard refuses it by its name.
+TEST_F(SilentInstallTest, EarlierInstallationOnAShareIsRefused) {
+  const fs::path location = Target().parent_path() / L"orvek share";
+  fs::create_directories(location);
+  std::ofstream(location / L"orvekclient.exe") << "on the share";
+  const std::wstring share = L"\\\\localhost\\C$" + location.wstring().substr(2);
+  const std::wstring entry = share + L"\\uninstall.exe";
+  SetUninstallString(entry);
+  const Outcome run = Run(Installer(), L"/S /D=" + Target().wstring());
+  EXPECT_EQ(run.code, 0u) << run.log;
+  const std::wstring refusal = L"DelDir failed, the dir is not contain orvek, " + share + L"\\, the location is on a share";
+  EXPECT_NE(run.log.find(std::string(refusal.begin(), refusal.end())), std::string::npos) << run.log;
+  EXPECT_EQ(ReadAll(location / L"orvekclient.exe"), "on the share");
+}
+
+// A configuration an administrator locked stays locked across an upgrade
+// that writes it again.
+TEST_F(SilentInstallTest, ReadOnlyFileOfTheEarlierInstallationIsReadOnlyAgainWithTheNewContent) {
+  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  const fs::path config = UpgradeTarget() / L"bin" / L"config.ini";
+  ::SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_NORMAL);
+  std::ofstream(config, std::ios::trunc) << "[client]\nserver=locked by the administrator\n";
+  ASSERT_TRUE(::SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_READONLY));
+  const Outcome run = Run(Installer(), UpgradeArgs());
+  EXPECT_EQ(run.code, 0u) << run.log;
+  ExpectSampleTree(UpgradeTarget());
+  const DWORD attributes = ::GetFileAttributesW(config.c_str());
+  EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY) << attributes;
 }
 
 }  // namespace

@@ -107,6 +107,21 @@ TEST(RemovalRefusalTest, JudgesTheFinalPath) {
             L"the location is a drive or share root");
   EXPECT_EQ(RemovalRefusal(L"C:\\orvek\\", L"", false),
             L"the final path of the location cannot be read");
+  // A server or share named so is not a folder of the installation.
+  EXPECT_EQ(RemovalRefusal(L"\\\\orvek-srv\\c$\\client\\", L"\\\\orvek-srv\\c$\\client", false),
+            kRefusalNoOrvek);
+}
+
+// The journal keeps the path the guard judged, so the undo of an upgrade
+// is judged as its move was, and an earlier installation is never on a share.
+TEST(RemovalRefusalTest, EarlierInstallationsAreJudgedByTheRecordedPathAndNeverOnAShare) {
+  EXPECT_EQ(JudgedPath(L"c:\\schule\\orvek\\client\\", L"C:\\Schule\\Orvek\\Client"), L"c:\\schule\\orvek\\client");
+  EXPECT_EQ(JudgedPath(L"C:\\j\\sub\\", L"C:\\data\\orvek\\sub"), L"C:\\data\\orvek\\sub");
+  EXPECT_EQ(EarlierInstallationRefusal(L"c:\\schule\\orvek\\client", L"c:\\schule\\orvek\\client", false), L"");
+  EXPECT_EQ(EarlierInstallationRefusal(L"\\\\localhost\\C$\\orvek\\client\\", L"\\\\localhost\\C$\\orvek\\client", false),
+            L"the location is on a share");
+  EXPECT_EQ(EarlierInstallationRefusal(L"Z:\\orvek\\client\\", L"\\\\srv\\s\\orvek\\client", false),
+            L"the location is on a share");
 }
 
 }  // namespace
