@@ -9,6 +9,7 @@
 #include "support/child_process.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
+#include "support/window_capture.h"
 
 namespace orvek::test {
 namespace {
@@ -97,6 +98,40 @@ TEST(Startup, OnWindowsXpOnlyTheRefusalBoxAppears) {
     ::Sleep(10);
   }
   EXPECT_EQ(child.WaitForExit(kTimeout), 0u);
+}
+
+// A deployment tool's packager asks the file what it takes: a box answers,
+// and nothing is installed; asked along with /S, nothing shows at all.
+TEST(Startup, HelpIsOneBoxAndChangesNothing) {
+  ScratchDir dir;
+  const auto exe = CopyProduct(dir.path(), L"orvek-help.exe");
+  auto version = ReportWindowsVersion(L"orvek-help.exe", L"win7");
+  const fs::path target = dir.path() / L"orvek-help-target";
+  const std::wstring tail = L"/? /DIR=" + QuoteArgument(target.wstring());
+  ChildProcess child = ChildProcess::Start(exe.wstring(), {}, &tail);
+  constexpr const wchar_t* kHelpCaption = L"Orvek教师客户端安装程序 - 命令行参数";
+  const HWND box = WaitForTopWindow(
+      child.Pid(), [&](HWND h) { return WindowText(h) == kHelpCaption; }, kTimeout, child.Handle());
+  ASSERT_NE(box, nullptr) << "no help box";
+  for (HWND other : VisibleTopWindows(child.Pid())) EXPECT_EQ(other, box) << "window of class " << WindowClass(other);
+  const fs::path shot = fs::path(WindowsPath(ORVEK_SCREENSHOT_DIR)) / L"help-box.png";
+  fs::create_directories(shot.parent_path());
+  SaveWindowPng(box, shot.wstring());
+  const std::optional<std::wstring> text = AnswerMessageBox(child.Pid(), kHelpCaption, IDOK, kTimeout);
+  ASSERT_TRUE(text.has_value());
+  for (const wchar_t* named : {L"/S（/SILENT", L"/CURRENTUSER", L"/NORESTART", L"\n1639  ", L"\n4607  "}) {
+    EXPECT_NE(text->find(named), std::wstring::npos) << named;
+  }
+  EXPECT_EQ(child.WaitForExit(kTimeout), 0u);
+
+  const std::wstring silent_tail = L"/S -HELP /DIR=" + QuoteArgument(target.wstring());
+  ChildProcess silent = ChildProcess::Start(exe.wstring(), {}, &silent_tail);
+  while (silent.WaitForExit(0) == STILL_ACTIVE) {
+    EXPECT_TRUE(VisibleTopWindows(silent.Pid()).empty());
+    ::Sleep(10);
+  }
+  EXPECT_EQ(silent.WaitForExit(kTimeout), 0u);
+  EXPECT_FALSE(fs::exists(target));
 }
 
 TEST(Startup, ServerVersion52PassesTheGate) {
