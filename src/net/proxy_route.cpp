@@ -165,12 +165,10 @@ std::string ScriptsText(const UserSettings& settings) {
 // Runs the resolution on a thread of its own and waits at most `connect_ms`.
 // False when no script was found or none answered.
 bool ResolveInTime(const std::shared_ptr<Resolution>& resolution) {
-  const std::string timed_out = "proxy resolution failed, not done within " +
-                                std::to_string(resolution->connect_ms) + " ms (timed out), " +
-                                ScriptsText(resolution->settings);
+  const std::string scripts = ScriptsText(resolution->settings);
   if (++g_pending > kMaxPendingResolutions) {
     --g_pending;
-    throw HttpError(timed_out + ", earlier resolutions still running");
+    throw HttpError("proxy resolution failed, earlier ones still running, " + scripts);
   }
   auto* handed = new std::shared_ptr<Resolution>(resolution);
   const base::UniqueHandle thread(
@@ -183,7 +181,8 @@ bool ResolveInTime(const std::shared_ptr<Resolution>& resolution) {
   std::unique_lock<std::mutex> guard(resolution->lock);
   if (!resolution->finished.wait_for(guard, std::chrono::milliseconds(resolution->connect_ms),
                                      [&] { return resolution->done; })) {
-    throw HttpError(timed_out);
+    throw HttpError("proxy resolution failed, not done within " + std::to_string(resolution->connect_ms) +
+                    " ms (timed out), " + scripts);
   }
   return resolution->resolved;
 }
