@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "support/child_process.h"
 #include "support/scratch_dir.h"
@@ -114,9 +115,18 @@ TEST(Startup, HelpIsOneBoxAndChangesNothing) {
       child.Pid(), [&](HWND h) { return WindowText(h) == kHelpCaption; }, kTimeout, child.Handle());
   ASSERT_NE(box, nullptr) << "no help box";
   for (HWND other : VisibleTopWindows(child.Pid())) EXPECT_EQ(other, box) << "window of class " << WindowClass(other);
+  // Shown is not yet painted, and Wine hands what the box painted to the X
+  // server a little later: the picture is the one that stays the same.
   const fs::path shot = fs::path(WindowsPath(ORVEK_SCREENSHOT_DIR)) / L"help-box.png";
   fs::create_directories(shot.parent_path());
-  SaveWindowPng(box, shot.wstring());
+  std::string picture, previous;
+  for (int tries = 0; tries < 100 && (picture.empty() || picture != previous); ++tries) {
+    ::Sleep(100);
+    previous = std::move(picture);
+    SaveWindowPng(box, shot.wstring());
+    std::ifstream in(shot, std::ios::binary);
+    picture.assign(std::istreambuf_iterator<char>(in), {});
+  }
   const std::optional<std::wstring> text = AnswerMessageBox(child.Pid(), kHelpCaption, IDOK, kTimeout);
   ASSERT_TRUE(text.has_value());
   for (const wchar_t* named : {L"/S（/SILENT", L"/CURRENTUSER", L"/NORESTART", L"\n1639  ", L"\n4607  "}) {
