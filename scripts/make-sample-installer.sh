@@ -9,6 +9,9 @@
 # With ORVEK_SAMPLE_FILLER_FILES=N it carries N more small files (res/filler),
 # so that its extraction lasts long enough to be interrupted, and goes to
 # BUILD_DIR/sample-with-filler.
+# Beside the installer it writes the release artifacts (scripts/release_artifacts.py:
+# the SHA-256 file and the package manager's manifest set) with the build's
+# ORVEK_RELEASE_URL and ORVEK_WEB_SITE.
 # usage: scripts/make-sample-installer.sh BUILD_DIR [VERSION]
 set -euo pipefail
 [[ $# -ge 1 ]] || { echo "usage: $0 BUILD_DIR [VERSION]" >&2; exit 2; }
@@ -61,5 +64,9 @@ fi
 archive=$out/payload.7z
 rm -f "$archive"
 (cd "$app" && 7z a -t7z -m0=BCJ -m1=LZMA2 -mx=5 -ms=on -mhe=off -pvorplank "$archive" . >/dev/null)
-"$pack" --exe "$exe" --version "$version" --archive "$archive" -o "$out/orvek-setup-$version.exe" >&2
-echo "$out/orvek-setup-$version.exe"
+installer=$out/orvek-setup-$version.exe
+"$pack" --exe "$exe" --version "$version" --archive "$archive" -o "$installer" >&2
+setting() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+scripts/release_artifacts.py "$installer" --version "$version" \
+  --release-url "$(setting ORVEK_RELEASE_URL)" --web-site "$(setting ORVEK_WEB_SITE)"
+echo "$installer"

@@ -16,6 +16,7 @@ packages=(
   osslsigncode openssl                      # signed-installer tests
   dpkg-dev make                             # 7-Zip library from Debian's source
   python3                                   # small test servers and scripts
+  python3-jsonschema python3-yaml           # the release manifest checked against its schema
   debootstrap e2fsprogs                     # the emulated guest's Debian root and disk
   qemu-system-x86 qemu-utils                # booting it (scripts/guest.sh)
 )

@@ -49,7 +49,12 @@ the request as if it were the server): a request whose target is an absolute
 http://127.0.0.1 URL is recorded (with "via": "proxy" and the absolute "url")
 and passed on to that server, its answer back. The same port serves a proxy
 configuration script at /proxy.pac that sends every URL through this proxy
-except those with /tag/pac-direct in them.
+except those with /tag/pac-direct in them; /proxy.pac?answer=TEXT serves one
+that answers TEXT for every URL (for example "PROXY 127.0.0.5:PORT; PROXY
+127.0.0.2:PORT"; nothing listens on 127.0.0.5). On the same port of 127.0.0.3
+a proxy demands authentication: it records each request ("via":
+"auth-proxy", headers included) and answers 407, offering Negotiate, NTLM
+and Basic.
 
 --record appends one JSON line per request, written before the answer:
 method, path, query, version (HTTP/1.0 or HTTP/1.1), headers (name, value
@@ -249,18 +254,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
 
 
+PAC_ANSWER = """function FindProxyForURL(url, host) {
+  return %s;
+}
+"""
 PAC_SCRIPT = """function FindProxyForURL(url, host) {
   if (shExpMatch(url, "*/tag/pac-direct*")) return "DIRECT";
   return "PROXY %s:%d";
 }
 """
 PROXY_HOST = "127.0.0.2"
+AUTH_PROXY_HOST = "127.0.0.3"
 HOP_BY_HOP = {"connection", "proxy-connection", "keep-alive", "transfer-encoding", "te", "upgrade"}
 
 
 class ProxyHandler(Handler):
     """Passes requests for loopback servers on, recording each."""
     port = 0
+    demands_auth = False
+    via = "proxy"
 
     def handle_any(self):
         length = int(self.headers.get("Content-Length") or 0)
@@ -268,10 +280,20 @@ class ProxyHandler(Handler):
         url = urllib.parse.urlsplit(self.path)
         if not url.scheme:
             if url.path == "/proxy.pac":
-                script = PAC_SCRIPT % (PROXY_HOST, self.port)
+                answer = urllib.parse.parse_qs(url.query).get("answer")
+                script = (PAC_ANSWER % json.dumps(answer[0])) if answer else PAC_SCRIPT % (PROXY_HOST, self.port)
                 return self.answer(200, script.encode(), "application/x-ns-proxy-autoconfig")
             return self.answer(404, b"not found", "text/plain")
         self.record_proxied(url, body)
+        if self.demands_auth:
+            self.send_response(407)
+            for offer in ("Negotiate", "NTLM", 'Basic realm="school"'):
+                self.send_header("Proxy-Authenticate", offer)
+            self.send_header("Content-Length", "0")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            return
         if url.scheme != "http" or url.hostname != "127.0.0.1":
             return self.answer(502, b"the stand-in proxy only reaches 127.0.0.1", "text/plain")
         headers = {k: v for k, v in self.headers.items() if k.lower() not in HOP_BY_HOP}
@@ -297,12 +319,18 @@ class ProxyHandler(Handler):
     def record_proxied(self, url, body):
         if not self.record_file:
             return
-        entry = {"via": "proxy", "method": self.command, "url": self.path, "path": url.path,
+        entry = {"via": self.via, "method": self.command, "url": self.path, "path": url.path,
                  "query": url.query, "version": self.request_version,
                  "headers": [[k, v] for k, v in self.headers.items()],
                  "body_base64": base64.b64encode(body).decode()}
         with RECORD_LOCK, open(self.record_file, "a", encoding="utf-8") as f:
             f.write(json.dumps(entry, ensure_ascii=False) + "\n")
+
+
+class AuthProxyHandler(ProxyHandler):
+    """Answers every proxied request with 407."""
+    demands_auth = True
+    via = "auth-proxy"
 
 
 class Server(http.server.ThreadingHTTPServer):
@@ -331,16 +359,18 @@ def serve(args):
         server = Server(("127.0.0.1", args.port), Handler)
         keep = open_full_port(args.full_port) if args.full_port else None
         proxy = Server((PROXY_HOST, args.proxy_port), ProxyHandler) if args.proxy_port else None
+        auth_proxy = Server((AUTH_PROXY_HOST, args.proxy_port), AuthProxyHandler) if args.proxy_port else None
     except OSError as e:
         sys.stderr.write("stand-in services: a port is taken or unusable: %s\n" % e)
         return 1
-    if proxy:
-        threading.Thread(target=proxy.serve_forever, daemon=True).start()
+    proxies = [p for p in (proxy, auth_proxy) if p]
+    for p in proxies:
+        threading.Thread(target=p.serve_forever, daemon=True).start()
 
     def shut_down(*_):
         threading.Thread(target=server.shutdown).start()
-        if proxy:
-            threading.Thread(target=proxy.shutdown).start()
+        for p in proxies:
+            threading.Thread(target=p.shutdown).start()
 
     signal.signal(signal.SIGTERM, shut_down)
     if args.record:
@@ -356,8 +386,8 @@ def serve(args):
         pass
     STOP.set()
     server.server_close()
-    if proxy:
-        proxy.server_close()
+    for p in proxies:
+        p.server_close()
     del keep
     return 0
 

@@ -5,6 +5,7 @@
 #include "app/data_module.h"
 #include "app/dpi_awareness.h"
 #include "app/main_window.h"
+#include "app/setup_help.h"
 #include "app/setup_switches.h"
 #include "app/unattended_run.h"
 #include "app/windows_version.h"
@@ -31,6 +32,14 @@ int RunMessageLoop(HWND main_window) {
 
 int RunInstaller(const orvek::app::SetupSwitches& switches) {
   using namespace orvek::app;
+  // Asked what the installer takes: answer (or, unwatched, say nothing) and
+  // touch nothing else, whatever else the line holds.
+  if (switches.help) {
+    if (!switches.Unattended()) {
+      ::MessageBoxW(nullptr, SetupHelpText().c_str(), kHelpCaption, MB_ICONINFORMATION | MB_OK);
+    }
+    return 0;
+  }
   if (switches.Unattended()) return static_cast<int>(RunUnattended(switches));
   if (HasCommandLineSwitch(L"dpi")) EnableDpiAwareness();
 

@@ -10,7 +10,14 @@
 //   /CLEARUSERDATA             delete the client's user data
 //   /ALLUSERS                  install for all users of the machine (implied
 //                              under the LocalSystem account)
+//   /CURRENTUSER               install for the signed-in user only
 //   /LOG=<file>                also write the run's log records to <file>
+//   /?, /HELP                  show the switches and the exit codes, change
+//                              nothing (with /S or /PLAN: show nothing either)
+//   /NORESTART, /SUPPRESSMSGBOXES
+//                              accepted and ignored: deployment tools add them
+//                              by habit, and this installer never restarts the
+//                              PC nor shows a box in a silent run
 //
 // Switch names ignore ASCII letter case and take "/" or "-" in front. The
 // argument "dpi" (no prefix) is the window's own switch and stays valid.
@@ -25,6 +32,7 @@ namespace orvek::app {
 struct SetupSwitches {
   bool silent = false;
   bool plan = false;
+  bool help = false;
   // The target exactly as given (no sub-path appended); empty: the default
   // the first page would choose.
   std::wstring target;
@@ -33,6 +41,7 @@ struct SetupSwitches {
   bool add_start_menu = true;
   bool clear_user_data = false;
   bool all_users = false;
+  bool current_user = false;
   std::wstring log_file;  // empty: no extra log file
   // Empty when the command line is good; otherwise what is wrong with it,
   // naming the argument, for the log.
@@ -59,7 +68,9 @@ std::vector<CommandLineArgument> SplitCommandLine(std::wstring_view command_line
 // GetCommandLineW gives it). Never throws for bad input: an unknown switch,
 // an unexpected word, an empty or repeated value, a target that is not a
 // full path on a lettered drive ("C:\x"; not "\\server\share\x") or leads
-// to a drive root ("C:\", "C:\orvek\.."), both /D= and /DIR=: `error` says so.
+// to a drive root ("C:\", "C:\orvek\.."), both /D= and /DIR=, both /ALLUSERS
+// and /CURRENTUSER: `error` says so. A request for help is taken whatever else
+// the line holds.
 //   LR"(setup.exe /S /D=C:\Program Files\Orvek)" => silent, target
 //     L"C:\Program Files\Orvek"
 //   L"setup.exe -silent /dir=\"D:\\a b\" -NoDesktop" => silent, target

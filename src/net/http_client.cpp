@@ -4,17 +4,22 @@
 #include <vector>
 
 #include "base/unicode.h"
+#include "log/logs.h"
 #include "net/http_charset.h"
 #include "net/proxy_route.h"
+#include "net/proxy_rules.h"
 
 namespace orvek::net {
 namespace {
 
 // "WinHttpSendRequest failed, error 12029 (cannot connect)": the number
 // alone tells a technician reading the log little.
-[[noreturn]] void ThrowLastError(const char* operation) {
+[[noreturn]] void ThrowLastError(const char* operation, bool sending = false) {
   const DWORD code = ::GetLastError();
   std::string message = std::string(operation) + " failed, error " + std::to_string(code);
+  // Sending begins with connecting; these end it before anything went out.
+  const bool unreached = sending && (code == ERROR_WINHTTP_CANNOT_CONNECT || code == ERROR_WINHTTP_TIMEOUT ||
+                                     code == ERROR_WINHTTP_NAME_NOT_RESOLVED);
   switch (code) {
     case ERROR_WINHTTP_TIMEOUT:
     case WSAETIMEDOUT:  // what some WinHTTP implementations report for a read
@@ -28,7 +33,7 @@ namespace {
     case ERROR_WINHTTP_INVALID_URL: message += " (invalid URL)"; break;
     default: break;
   }
-  throw HttpError(message);
+  throw HttpError(message, unreached);
 }
 
 std::wstring QueryText(HINTERNET request, DWORD info) {
@@ -123,23 +128,28 @@ std::wstring THttpClient::Post(const std::wstring& url, std::string_view body) {
 
 std::wstring THttpClient::Send(const wchar_t* method, const std::wstring& url, const wchar_t* version,
                                std::string_view body) {
-  const ProxyRoute route = ChooseProxyRoute(session_.get(), url);
-  if (route.kind == ProxyRoute::Kind::kMachine) return Exchange(session_.get(), method, url, version, body);
-  const UniqueInternet session =
-      route.kind == ProxyRoute::Kind::kProxy
-          ? OpenSession(WINHTTP_ACCESS_TYPE_NAMED_PROXY, route.proxy, route.bypass)
-          : OpenSession(WINHTTP_ACCESS_TYPE_NO_PROXY, L"", L"");
-  try {
-    return Exchange(session.get(), method, url, version, body);
-  } catch (const HttpError& e) {
-    if (route.kind != ProxyRoute::Kind::kProxy) throw;
-    // One line still tells the technician which proxy failed.
-    throw HttpError(std::string(e.what()) + ", through proxy " + base::Utf8FromWide(route.proxy));
+  const ProxyRoute route = ChooseProxyRoute(url, connect_ms_, read_ms_);
+  if (route.kind == ProxyRoute::Kind::kMachine) return Exchange(session_.get(), method, url, version, body, false);
+  for (std::size_t i = 0;; ++i) {
+    const std::wstring& hop = route.hops[i];
+    const bool direct = hop == kDirectHop;
+    const UniqueInternet session = direct ? OpenSession(WINHTTP_ACCESS_TYPE_NO_PROXY, L"", L"")
+                                          : OpenSession(WINHTTP_ACCESS_TYPE_NAMED_PROXY, hop, route.bypass);
+    try {
+      return Exchange(session.get(), method, url, version, body, route.discovered && !direct);
+    } catch (const HttpError& e) {
+      // One line still tells the technician which proxy failed.
+      const std::string failure =
+          direct ? e.what() : std::string(e.what()) + ", through proxy " + base::Utf8FromWide(hop);
+      if (!e.unreached() || i + 1 == route.hops.size()) throw HttpError(failure);
+      log::LogWarn((direct ? L"direct connection failed, " : L"proxy not reached, ") + base::WideFromUtf8(failure) +
+                   L", trying " + route.hops[i + 1]);
+    }
   }
 }
 
 std::wstring THttpClient::Exchange(HINTERNET session, const wchar_t* method, const std::wstring& url,
-                                   const wchar_t* version, std::string_view body) {
+                                   const wchar_t* version, std::string_view body, bool no_credentials) {
   const WinHttpApi& api = WinHttp();
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
@@ -162,11 +172,17 @@ std::wstring THttpClient::Exchange(HINTERNET session, const wchar_t* method, con
   // Waiting for the answer's headers has its own limit, 90 s unless set.
   SetDword(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, read_ms_,
            "WinHttpSetOption(response time-out)");
+  // A proxy that anyone on the network may have named by answering the
+  // discovery must not receive the elevated user's network logon.
+  if (no_credentials) {
+    SetDword(request.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH,
+             "WinHttpSetOption(autologon policy)");
+  }
 
   const DWORD length = static_cast<DWORD>(body.size());
   if (!api.SendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                        length ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA, length, length, 0))
-    ThrowLastError("WinHttpSendRequest");
+    ThrowLastError("WinHttpSendRequest", true);
   if (!api.ReceiveResponse(request.get(), nullptr)) ThrowLastError("WinHttpReceiveResponse");
 
   const DWORD status = QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE, 0);

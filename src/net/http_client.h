@@ -6,7 +6,8 @@
 // own beyond WinHTTP's defaults and "Content-Length" (no User-Agent, Accept,
 // Content-Type or Content-Encoding), redirects not followed, the URL as given.
 // Each request goes the way the user's proxy settings choose for its URL
-// (proxy_route.h); the time-outs are the same whichever way it goes.
+// (proxy_route.h); finding that way counts against the connect time-out, and
+// each proxy of a list that is tried has the time-outs anew.
 #pragma once
 
 #include <windows.h>
@@ -22,11 +23,18 @@ namespace orvek::net {
 
 // Any failure of a request: no connection, a time-out, an error status (the
 // message is the status line, "HTTP/1.1 500 Internal Server Error"), an
-// answer beyond kMaxAnswerBytes. A request that went through a proxy says so
-// at the end: "..., through proxy 10.0.0.8:3128".
+// answer beyond kMaxAnswerBytes, a proxy not resolved in time. A request that
+// went through a proxy says so at the end: "..., through proxy 10.0.0.8:3128".
 class HttpError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit HttpError(const std::string& message, bool unreached = false)
+      : std::runtime_error(message), unreached_(unreached) {}
+  // Nothing reached the other end (no connection made): the request may go
+  // another way without being made twice.
+  bool unreached() const { return unreached_; }
+
+ private:
+  bool unreached_;
 };
 
 // A 32-bit process must not read an answer of any length into memory: the
@@ -52,12 +60,12 @@ class THttpClient {
   std::wstring Send(const wchar_t* method, const std::wstring& url, const wchar_t* version,
                     std::string_view body);
   std::wstring Exchange(HINTERNET session, const wchar_t* method, const std::wstring& url,
-                        const wchar_t* version, std::string_view body);
+                        const wchar_t* version, std::string_view body, bool no_credentials);
   UniqueInternet OpenSession(DWORD access, const std::wstring& proxy, const std::wstring& bypass) const;
 
   DWORD connect_ms_;
   DWORD read_ms_;
-  // With the machine-wide setting; it also resolves configuration scripts.
+  // With the machine-wide setting.
   UniqueInternet session_;
 };
 

@@ -92,6 +92,31 @@ TEST(SetupSwitches, BadCommandLinesSayWhatIsWrong) {
   EXPECT_EQ(sw.error, L"unknown switch /Q");
 }
 
+TEST(SetupSwitches, DeploymentToolsHabitsAreAcceptedAndHelpWinsOverABadLine) {
+  struct Case {
+    const wchar_t* args;
+    bool help, silent, current_user;
+    const wchar_t* error;
+  } cases[] = {
+      {L"/S /NORESTART /SuppressMsgBoxes", false, true, false, L""},
+      {L"-norestart /S", false, true, false, L""},
+      {L"/S /CurrentUser", false, true, true, L""},
+      {L"/S /CURRENTUSER /ALLUSERS", false, true, true, L"/ALLUSERS and /CURRENTUSER together"},
+      {L"/?", true, false, false, L""},
+      {L"-HELP /S", true, true, false, L""},
+      {L"/S -? /X", true, true, false, L"unknown switch /X"},
+      {L"/NORESTART=1", false, false, false, L"unknown switch /NORESTART=1"},
+      {L"/HELP=1", false, false, false, L"unknown switch /HELP=1"},
+  };
+  for (const Case& c : cases) {
+    const SetupSwitches sw = Parse(c.args);
+    EXPECT_EQ(sw.help, c.help) << c.args;
+    EXPECT_EQ(sw.silent, c.silent) << c.args;
+    EXPECT_EQ(sw.current_user, c.current_user) << c.args;
+    EXPECT_EQ(sw.error, c.error) << c.args;
+  }
+}
+
 TEST(SplitCommandLine, FollowsTheStandardSplitting) {
   const auto args = SplitCommandLine(LR"("C:\a b\x.exe" one "t w o" a\\"b c" d\"e "" f""g "h""i")");
   std::vector<std::wstring> texts;

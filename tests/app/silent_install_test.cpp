@@ -12,9 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,8 +24,10 @@
 #include "support/child_process.h"
 #include "support/drive_fill.h"
 #include "support/log_tail.h"
+#include "support/proxy_settings.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
+#include "base/unicode.h"
 #include "system/temp_directory.h"
 
 namespace orvek::test {
@@ -839,6 +843,110 @@ TEST_F(SilentInstallTest, ReadOnlyFileOfTheEarlierInstallationIsReadOnlyAgainWit
   const DWORD attributes = ::GetFileAttributesW(config.c_str());
   EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY) << attributes;
+
+// A school network that routes the services through proxies. Each case says
+// how long the run took to "install ok." and what it logged about the way.
+class SilentInstallThroughProxy : public SilentInstallTest {
+ protected:
+  void TearDown() override {
+    ::SetEnvironmentVariableW(L"ORVEK_TEST_DISCOVERED_SCRIPT", nullptr);
+    ::SetEnvironmentVariableW(L"ORVEK_TEST_SCRIPT_PROXIES", nullptr);
+    SilentInstallTest::TearDown();
+  }
+
+  static std::string At(const char* host, int port = ORVEK_STAND_IN_PROXY_PORT) {
+    return std::string(host) + ":" + std::to_string(port);
+  }
+
+  // The stand-in's configuration script that answers `answer` for every URL.
+  static std::string Script(const std::string& answer) {
+    std::string query;
+    for (char c : answer) query += c == ' ' ? std::string("%20") : c == ';' ? std::string("%3B") : std::string(1, c);
+    return "http://" + At("127.0.0.2") + "/proxy.pac?answer=" + query;
+  }
+
+  // Milliseconds from the run's first log record to the first holding `text`
+  // (records begin "yyyy-mm-dd hh:nn:ss:zzz").
+  static long long MsUntil(const std::string& log, const std::string& text) {
+    const auto ms = [&](std::size_t line) {
+      return ((std::stoll(log.substr(line + 11, 2)) * 60 + std::stoll(log.substr(line + 14, 2))) * 60 +
+              std::stoll(log.substr(line + 17, 2))) * 1000 + std::stoll(log.substr(line + 20, 3));
+    };
+    const std::size_t at = log.find(text);
+    if (at == std::string::npos) return -1;
+    return ms(log.rfind('\n', at) + 1) - ms(0);
+  }
+
+  // A silent installation; prints the time to "install ok." and the lines
+  // about the services, and returns what the stand-ins recorded meanwhile.
+  std::string RunAndReport(const char* name, Outcome& run) {
+    const std::size_t recorded = ReadAll(WindowsPath(ORVEK_STAND_IN_RECORD)).size();
+    run = Run(Installer(), L"/S /DIR=\"" + Target().wstring() + L"\"");
+    EXPECT_EQ(run.code, 0u) << run.log;
+    std::cout << name << ": \"install ok.\" after " << MsUntil(run.log, "install ok.") << " ms\n";
+    std::istringstream lines(run.log);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("proxy") != std::string::npos || line.find("error, ") != std::string::npos) {
+        std::cout << "  " << line << "\n";
+      }
+    }
+    return ReadAll(WindowsPath(ORVEK_STAND_IN_RECORD)).substr(recorded);
+  }
+};
+
+// Finding the way once had no limit of its own: the run waited 15 s for the
+// verdict before it installed, and as long again for the install event.
+TEST_F(SilentInstallThroughProxy, AScriptWhoseHostNeverAnswersCostsTheConnectTimeOut) {
+  const std::string script = "http://" + At("127.0.0.1", ORVEK_STAND_IN_FULL_PORT) + "/proxy.pac";
+  const ScopedProxySettings settings(kScript, "", "", script);
+  Outcome run;
+  const ULONGLONG start = ::GetTickCount64();
+  RunAndReport("script host never answers", run);
+  EXPECT_LT(::GetTickCount64() - start, 20000u);
+  const std::string failure = "proxy resolution failed, not done within 3000 ms (timed out), configuration script " + script;
+  EXPECT_TRUE(HasLine(run.log, base::WideFromUtf8("CheckVersion error, " + failure))) << run.log;
+  EXPECT_TRUE(HasLine(run.log, base::WideFromUtf8("PostData error, " + failure))) << run.log;
+  EXPECT_LT(MsUntil(run.log, "install ok."), 12000) << run.log;
+}
+
+// Whoever answers the discovery names the proxy: it must not get the
+// elevated administrator's logon, only the refusal is logged.
+TEST_F(SilentInstallThroughProxy, ADiscoveredProxyThatDemandsAuthenticationGetsNoCredentials) {
+  const ScopedProxySettings settings(kAutoDetect, "", "", "");
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_DISCOVERED_SCRIPT",
+                            base::WideFromUtf8(Script("PROXY " + At("127.0.0.3"))).c_str());
+  Outcome run;
+  const std::string record = RunAndReport("discovered proxy demands authentication", run);
+  const std::string refused = "HTTP/1.1 407 Proxy Authentication Required, through proxy " + At("127.0.0.3");
+  EXPECT_TRUE(HasLine(run.log, base::WideFromUtf8("CheckVersion error, " + refused))) << run.log;
+  EXPECT_TRUE(HasLine(run.log, base::WideFromUtf8("PostData error, " + refused))) << run.log;
+  std::istringstream lines(record);
+  int asked = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("\"via\": \"auth-proxy\"") == std::string::npos) continue;
+    ++asked;
+    std::transform(line.begin(), line.end(), line.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
+    EXPECT_EQ(line.find("proxy-authorization"), std::string::npos) << line;
+  }
+  EXPECT_GE(asked, 2);
+}
+
+// Only the first proxy a script named was ever tried. Wine's WinHTTP keeps
+// only that one of the script's answer, so the seam gives the run the list
+// Windows gives (proxy_route.cpp).
+TEST_F(SilentInstallThroughProxy, AScriptsSecondProxyServesWhenTheFirstIsDead) {
+  const std::string dead = At("127.0.0.5"), live = At("127.0.0.2");
+  const ScopedProxySettings settings(kScript, "", "", Script("PROXY " + dead + "; PROXY " + live));
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_SCRIPT_PROXIES", base::WideFromUtf8(dead + ";" + live).c_str());
+  Outcome run;
+  const std::string record = RunAndReport("first of two proxies dead", run);
+  EXPECT_TRUE(Has(run.log, base::WideFromUtf8("proxy not reached, WinHttpSendRequest failed, error 12029 (cannot "
+                                              "connect), through proxy " + dead + ", trying " + live)))
+      << run.log;
+  EXPECT_FALSE(Has(run.log, L"CheckVersion error, ")) << run.log;
+  EXPECT_FALSE(Has(run.log, L"PostData error, ")) << run.log;
+  EXPECT_NE(record.find("\"via\": \"proxy\", \"method\": \"GET\""), std::string::npos) << record;
+  EXPECT_NE(record.find("\"via\": \"proxy\", \"method\": \"POST\""), std::string::npos) << record;
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "support/child_process.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
+#include "support/window_capture.h"
 
 namespace orvek::test {
 namespace {
@@ -97,6 +99,49 @@ TEST(Startup, OnWindowsXpOnlyTheRefusalBoxAppears) {
     ::Sleep(10);
   }
   EXPECT_EQ(child.WaitForExit(kTimeout), 0u);
+}
+
+// A deployment tool's packager asks the file what it takes: a box answers,
+// and nothing is installed; asked along with /S, nothing shows at all.
+TEST(Startup, HelpIsOneBoxAndChangesNothing) {
+  ScratchDir dir;
+  const auto exe = CopyProduct(dir.path(), L"orvek-help.exe");
+  auto version = ReportWindowsVersion(L"orvek-help.exe", L"win7");
+  const fs::path target = dir.path() / L"orvek-help-target";
+  const std::wstring tail = L"/? /DIR=" + QuoteArgument(target.wstring());
+  ChildProcess child = ChildProcess::Start(exe.wstring(), {}, &tail);
+  constexpr const wchar_t* kHelpCaption = L"Orvek教师客户端安装程序 - 命令行参数";
+  const HWND box = WaitForTopWindow(
+      child.Pid(), [&](HWND h) { return WindowText(h) == kHelpCaption; }, kTimeout, child.Handle());
+  ASSERT_NE(box, nullptr) << "no help box";
+  for (HWND other : VisibleTopWindows(child.Pid())) EXPECT_EQ(other, box) << "window of class " << WindowClass(other);
+  // Shown is not yet painted, and Wine hands what the box painted to the X
+  // server a little later: the picture is the one that stays the same.
+  const fs::path shot = fs::path(WindowsPath(ORVEK_SCREENSHOT_DIR)) / L"help-box.png";
+  fs::create_directories(shot.parent_path());
+  std::string picture, previous;
+  for (int tries = 0; tries < 100 && (picture.empty() || picture != previous); ++tries) {
+    ::Sleep(100);
+    previous = std::move(picture);
+    SaveWindowPng(box, shot.wstring());
+    std::ifstream in(shot, std::ios::binary);
+    picture.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::optional<std::wstring> text = AnswerMessageBox(child.Pid(), kHelpCaption, IDOK, kTimeout);
+  ASSERT_TRUE(text.has_value());
+  for (const wchar_t* named : {L"/S（/SILENT", L"/CURRENTUSER", L"/NORESTART", L"\n1639  ", L"\n4607  "}) {
+    EXPECT_NE(text->find(named), std::wstring::npos) << named;
+  }
+  EXPECT_EQ(child.WaitForExit(kTimeout), 0u);
+
+  const std::wstring silent_tail = L"/S -HELP /DIR=" + QuoteArgument(target.wstring());
+  ChildProcess silent = ChildProcess::Start(exe.wstring(), {}, &silent_tail);
+  while (silent.WaitForExit(0) == STILL_ACTIVE) {
+    EXPECT_TRUE(VisibleTopWindows(silent.Pid()).empty());
+    ::Sleep(10);
+  }
+  EXPECT_EQ(silent.WaitForExit(kTimeout), 0u);
+  EXPECT_FALSE(fs::exists(target));
 }
 
 TEST(Startup, ServerVersion52PassesTheGate) {

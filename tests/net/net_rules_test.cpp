@@ -119,12 +119,15 @@ TEST(HttpCharsetTest, DeclaredCharsetOrUtf8) {
 }
 
 // Lists as the settings dialog and configuration scripts write them.
-TEST(ProxyRules, TheEntryForTheSchemeOrForAll) {
-  EXPECT_EQ(ProxyForScheme(L"proxy.lan:8080", L"http"), L"proxy.lan:8080");
-  EXPECT_EQ(ProxyForScheme(L"https=s.lan:443;http=h.lan:80", L"http"), L"h.lan:80");
-  EXPECT_EQ(ProxyForScheme(L"HTTP=http://h.lan:80/", L"http"), L"h.lan:80");
-  EXPECT_EQ(ProxyForScheme(L"ftp=f.lan:21;https=s.lan:443", L"http"), L"");
-  EXPECT_EQ(ProxyForScheme(L" ;p1.lan:3128 p2.lan:3128", L"http"), L"p1.lan:3128");
+TEST(ProxyRules, TheEntriesForTheSchemeOrForAllInTheirOrder) {
+  using Hops = std::vector<std::wstring>;
+  EXPECT_EQ(ProxyHops(L"proxy.lan:8080", L"http"), Hops{L"proxy.lan:8080"});
+  EXPECT_EQ(ProxyHops(L"https=s.lan:443;http=h.lan:80", L"http"), Hops{L"h.lan:80"});
+  EXPECT_EQ(ProxyHops(L"HTTP=http://h.lan:80/", L"http"), Hops{L"h.lan:80"});
+  EXPECT_EQ(ProxyHops(L"ftp=f.lan:21;https=s.lan:443", L"http"), Hops{kDirectHop});
+  EXPECT_EQ(ProxyHops(L" ;p1.lan:3128 p2.lan:3128", L"http"), (Hops{L"p1.lan:3128", L"p2.lan:3128"}));
+  EXPECT_EQ(ProxyHops(L"a.lan:1;direct;a.lan:1", L"http"), (Hops{L"a.lan:1", kDirectHop}));
+  EXPECT_EQ(ProxyHops(L"a:1;b:2;c:3;d:4", L"http"), (Hops{L"a:1", L"b:2", L"c:3"}));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "net/stand_in.h"
 #include "net/version_check.h"
 #include "support/log_tail.h"
+#include "support/proxy_settings.h"
 
 namespace orvek::net {
 namespace {
@@ -22,29 +23,10 @@ using test::StandInUrl;
 // On another loopback address than the services (stand_in_services.py says why).
 const std::string kProxy = "127.0.0.2:" + std::to_string(ORVEK_STAND_IN_PROXY_PORT);
 constexpr const wchar_t* kConnections = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
-constexpr DWORD kNothingSet = 1, kFixedProxy = 2, kScript = 4;
-
-// The user's Internet Options as the browser stores them, gone again (the
-// prefix's default) at the end of the scope.
-class UserProxySettings {
- public:
-  UserProxySettings(DWORD flags, const std::string& proxy, const std::string& bypass, const std::string& script) {
-    std::string blob;
-    const auto dword = [&](std::uint32_t v) { blob.append(reinterpret_cast<const char*>(&v), 4); };
-    dword(0x46);  // the layout's version
-    dword(1);     // how often it was saved
-    dword(flags);
-    for (const std::string& text : {proxy, bypass, script}) {
-      dword(static_cast<std::uint32_t>(text.size()));
-      blob += text;
-    }
-    blob.append(32, '\0');
-    EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings", REG_BINARY,
-                                blob.data(), static_cast<DWORD>(blob.size())),
-              ERROR_SUCCESS);
-  }
-  ~UserProxySettings() { ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings"); }
-};
+using UserProxySettings = test::ScopedProxySettings;
+using test::kFixedProxy;
+using test::kNothingSet;
+using test::kScript;
 
 // Which of the requests with `tag` came through the stand-in proxy, as the
 // absolute URLs it was asked for, and how many reached the services.
