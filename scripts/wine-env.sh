@@ -63,6 +63,16 @@ write_prefix_settings() {
   touch "$run_dir/settings.written"
 }
 
+# The user's folders are folders of their own, as on Windows (and in the
+# emulated guest): Wine links Desktop, Documents and the like to $HOME, which
+# every build folder's prefix would then share with the others.
+own_user_folders() {
+  local folder
+  for folder in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [[ -L $folder && -d $folder ]]; then rm "$folder"; mkdir "$folder"; fi
+  done
+}
+
 winepath_of() { echo "Z:${1//\//\\}"; }
 
 start() {
@@ -76,6 +86,7 @@ start() {
       "$WINE" wineboot -i </dev/null >/dev/null 2>&1
       "$WINESERVER" -w
     fi
+    own_user_folders
     # A persistent server, and services started now with stdio detached: a
     # service started later by a test would inherit ctest's pipes and hang it.
     # Without -f the server forks once it listens, so the clients below
