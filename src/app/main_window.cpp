@@ -12,6 +12,7 @@
 #include "app/skin_strings.h"
 #include "base/bound_function.h"
 #include "base/com_apartment.h"
+#include "base/system_library.h"
 #include "base/unicode.h"
 #include "base/unique_handle.h"
 #include "log/failure_boundary.h"
@@ -19,7 +20,6 @@
 #include "net/service_config.h"
 #include "system/directories.h"
 #include "system/disk_space.h"
-#include "system/system_library.h"
 
 namespace orvek::app {
 namespace {
@@ -207,8 +207,8 @@ void TfrmTeacherMain::AddHint(HWND control, std::wstring_view text) {
     // Bound at run time from the system folder, with uxtheme.dll (which the
     // common controls load by name) first: as a static import it would be
     // searched for in the program's folder, usually a Downloads folder.
-    orvek::system::LoadSystemLibrary(L"uxtheme.dll");
-    const HMODULE comctl = orvek::system::LoadSystemLibrary(L"comctl32.dll");
+    orvek::base::LoadSystemLibrary(L"uxtheme.dll");
+    const HMODULE comctl = orvek::base::LoadSystemLibrary(L"comctl32.dll");
     if (!comctl) return;
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     const auto init = orvek::base::BindFunction<InitFn>(comctl, "InitCommonControlsEx");
