@@ -9,9 +9,9 @@
 #include "app/setup_switches.h"
 #include "app/unattended_run.h"
 #include "app/windows_version.h"
+#include "base/system_library.h"
 #include "base/unicode.h"
 #include "log/logs.h"
-#include "system/system_library.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ int RunInstaller(const orvek::app::SetupSwitches& switches) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything can load a DLL: the program usually starts elevated from
   // a Downloads folder where a planted "system" DLL may be waiting.
-  orvek::system::RestrictDllSearchPath();
+  orvek::base::RestrictDllSearchPath();
   orvek::log::ConfigureLog();
   int code = 0;
   // Without any of its switches the program behaves as it always has; an

@@ -13,6 +13,7 @@
 #include "app/skin_strings.h"
 #include "base/bound_function.h"
 #include "base/com_apartment.h"
+#include "base/system_library.h"
 #include "base/unicode.h"
 #include "base/unique_handle.h"
 #include "log/failure_boundary.h"
@@ -20,7 +21,6 @@
 #include "net/service_config.h"
 #include "system/directories.h"
 #include "system/disk_space.h"
-#include "system/system_library.h"
 
 namespace orvek::app {
 namespace {
@@ -165,8 +165,9 @@ void TfrmTeacherMain::CreateControls() {
   CreateFinishedPage();
   CreatePreInstallPage();
   // The one button of an error page and the finish button take the focus
-  // when their page comes to the front; the installing page has none, so
-  // no key starts anything while it is in front.
+  // when their page comes to the front, so that a screen reader names them;
+  // the installing page has none, so no key starts anything while it is in
+  // front, and its progress text names it for the reader instead.
   pnlInstalling->SetDefaultControl(btnRetry.get());
   pnlFinished->SetDefaultControl(btnFinished.get());
   pnlPreInstall->ShowAsPage();
@@ -180,6 +181,7 @@ void TfrmTeacherMain::CreateTop() {
   pnlTop->SetHitTransparent(true);
   img1 = Make(ControlKind::kImage, L"img1", pnlTop, Box(220, 27, 80, 80));
   img1->SetPainter(&DrawLogo);
+  img1->SetAccessibleName(L"Orvek标志");
   img1->SetHitTransparent(true);
   lblProduct = MakeLabel(L"lblProduct", pnlTop, Box(3, 110, 514, 41), kCaption, 19, kWhite, true);
   lblProduct->SetTextAlign(TextAlign::kCenter);
@@ -187,29 +189,29 @@ void TfrmTeacherMain::CreateTop() {
   lblVersion = MakeLabel(L"lblVersion", pnlTop, Box(3, 136, 514, 35), L"版本：" + FVersion, 16, kWhite);
   lblVersion->SetTextAlign(TextAlign::kCenter);
   lblVersion->SetHitTransparent(true);
-  // The caption buttons of the skinned frame: roll-up and minimise.
+  // The caption buttons of the skinned frame: roll-up and minimise. They
+  // come first on Tab, as they come first in reading order.
   btnRollUp = Make(ControlKind::kButton, L"btnRollUp", pnlTop, Box(kDesignWidth - 62, 4, 28, 24),
                    L"captionRollUp");
   btnRollUp->SetOnClick([this] { ToggleRollUp(); });
-  // The frame's buttons are the mouse's; Tab stays on the page.
-  btnRollUp->SetTabStop(false);
   btnMinimize = Make(ControlKind::kButton, L"btnMinimize", pnlTop, Box(kDesignWidth - 32, 4, 28, 24),
                      L"captionMinimize");
   btnMinimize->SetOnClick([this] { ::ShowWindow(hwnd_, SW_MINIMIZE); });
-  btnMinimize->SetTabStop(false);
-  AddHint(btnRollUp->Handle(), SkinString("SP_ROLLUPBUTTON_HINT"));
-  AddHint(btnMinimize->Handle(), SkinString("SP_MINBUTTON_HINT"));
+  AddHint(*btnRollUp, SkinString("SP_ROLLUPBUTTON_HINT"));
+  AddHint(*btnMinimize, SkinString("SP_MINBUTTON_HINT"));
 }
 
-// A tooltip over `control`; without one the glyph-only caption buttons
-// would not say what they do. A missing tooltip is only cosmetic.
-void TfrmTeacherMain::AddHint(HWND control, std::wstring_view text) {
+// A tooltip over `control`, which is also its name for a screen reader;
+// without one the glyph-only caption buttons would not say what they do.
+// A missing tooltip is only cosmetic.
+void TfrmTeacherMain::AddHint(SkinControl& control, std::wstring_view text) {
+  control.SetAccessibleName(std::wstring(text));
   if (!hints_) {
     // Bound at run time from the system folder, with uxtheme.dll (which the
     // common controls load by name) first: as a static import it would be
     // searched for in the program's folder, usually a Downloads folder.
-    orvek::system::LoadSystemLibrary(L"uxtheme.dll");
-    const HMODULE comctl = orvek::system::LoadSystemLibrary(L"comctl32.dll");
+    orvek::base::LoadSystemLibrary(L"uxtheme.dll");
+    const HMODULE comctl = orvek::base::LoadSystemLibrary(L"comctl32.dll");
     if (!comctl) return;
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     const auto init = orvek::base::BindFunction<InitFn>(comctl, "InitCommonControlsEx");
@@ -225,7 +227,7 @@ void TfrmTeacherMain::AddHint(HWND control, std::wstring_view text) {
   tool.cbSize = sizeof tool;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.uId = reinterpret_cast<UINT_PTR>(control.Handle());
   tool.lpszText = copy.data();
   ::SendMessageW(hints_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
@@ -240,6 +242,7 @@ void TfrmTeacherMain::CreatePreInstallPage() {
   lbl1 = MakeLabel(L"lbl1", pnlPreInstall, Box(148, 73, 98, 26), L"使用许可协议", 14, kLinkBlue);
   lbl1->SetHandCursor(true);
   lbl1->SetOnClick([this] { pnlLicenseClick(); });
+  lbl1->PlaceAfter(*chkReadlLicense);
   btnExpandAndPickup = Make(ControlKind::kButton, L"btnExpandAndPickup", pnlPreInstall, Box(436, 75, 68, 22),
                             L"btnExpand");
   btnExpandAndPickup->SetArea(L"btnexercise");
@@ -261,14 +264,17 @@ void TfrmTeacherMain::CreatePreInstallPage() {
   edtInstallDir = Make(ControlKind::kEdit, L"edtInstallDir", pnlPreInfo, Box(86, 12, 356, 19), L"edit");
   edtInstallDir->SetFont(L"Tahoma", S(13));
   edtInstallDir->SetTextColor(MakeColour(0, 0, 0));
+  edtInstallDir->SetAccessibleLabel(*Label1);
   btnFolder = Make(ControlKind::kButton, L"btnFolder", pnlPreInfo, Box(448, 12, 20, 26), L"btnFolder");
   btnFolder->SetOnClick([this] { btnFolderClick(); });
+  btnFolder->SetAccessibleName(L"选择安装路径");
   lblInfo = MakeLabel(L"lblInfo", pnlPreInfo, Box(81, 38, 361, 26), L"", 14, kTextGrey);
   lblErrorInfo = MakeLabel(L"lblErrorInfo", pnlPreInfo, Box(81, 38, 361, 26), L"", 14, kErrorRed);
   lblErrorInfo->SetVisible(false);
   chkAddDesktop = MakeCheckBox(L"chkAddDesktop", pnlPreInfo, Box(81, 67, 173, 25), L"添加到桌面快捷方式", true);
   chkAddStartMenu = MakeCheckBox(L"chkAddStartMenu", pnlPreInfo, Box(81, 93, 130, 25), L"添加到开始菜单", true);
   chkClearData = MakeCheckBox(L"chkClearData", pnlPreInfo, Box(289, 67, 136, 25), L"清除用户数据", false);
+  chkClearData->PlaceAfter(*chkAddDesktop);  // row by row: it shares the first one
 }
 
 void TfrmTeacherMain::CreateInstallingPage() {
@@ -285,6 +291,10 @@ void TfrmTeacherMain::CreateInstallingPage() {
   btnRetry = Make(ControlKind::kButton, L"btnRetry", pnlInstalling, Box(204, 56, 100, 40), L"button");
   btnRetry->SetText(L"重试");
   btnRetry->SetOnClick([this] { btnRetryClick(); });
+  // With the focus on it, a reader says what went wrong, too.
+  btnRetry->SetAccessibleDescription(*lblError);
+  tbProgress->SetAccessibleLabel(*lblProgress);
+  pnlInstalling->SetAccessibleLabel(*lblProgress);
 }
 
 void TfrmTeacherMain::CreateFinishedPage() {
@@ -296,6 +306,7 @@ void TfrmTeacherMain::CreateFinishedPage() {
   lblEnvCheck = MakeLabel(L"lblEnvCheck", pnlFinished, Box(183, 77, 76, 26), L"环境检测", 14, kLinkBlue);
   lblEnvCheck->SetHandCursor(true);
   lblEnvCheck->SetOnClick([this] { lblEnvCheckClick(); });
+  lblEnvCheck->PlaceAfter(*chkRunApp);
 }
 
 namespace {

@@ -125,7 +125,7 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   void SetHeight(int height);
   int Width() const;
   void ToggleRollUp();
-  void AddHint(HWND control, std::wstring_view text);
+  void AddHint(orvek::skin::SkinControl& control, std::wstring_view text);
 
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);

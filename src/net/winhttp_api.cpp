@@ -4,14 +4,14 @@
 
 #include "base/bound_function.h"
 #include "base/os_error.h"
-#include "system/system_library.h"
+#include "base/system_library.h"
 
 namespace orvek::net {
 namespace {
 
 // Never unloaded: the module handle is dropped on purpose.
 HMODULE LoadOnce(const wchar_t* dll, const char* what) {
-  const HMODULE module = system::LoadSystemLibrary(dll);
+  const HMODULE module = base::LoadSystemLibrary(dll);
   if (module == nullptr) throw base::OsError(std::string("LoadLibrary ") + what, ::GetLastError());
   return module;
 }

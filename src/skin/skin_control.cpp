@@ -9,6 +9,7 @@
 #include "base/unicode.h"
 #include "log/failure_boundary.h"
 #include "skin/gdi_selection.h"
+#include "skin/skin_accessible.h"
 #include "skin/skin_paint.h"
 
 namespace orvek::skin {
@@ -21,6 +22,9 @@ constexpr const wchar_t* kClassName = L"OrvekSkinControl";
 
 const SkinData* g_skin = nullptr;
 int g_dpi = 96;
+// The EDIT class's own procedure, behind the one that names the path box to
+// readers; every EDIT of the process has the same.
+WNDPROC g_edit_procedure = nullptr;
 
 int Scale(int v) { return MulDiv(v, g_dpi, 96); }
 
@@ -86,6 +90,8 @@ SkinControl::SkinControl(ControlKind kind, std::wstring name, HWND parent, const
                               bounds.bottom - bounds.top - 2 * b - 1, hwnd_, nullptr,
                               ::GetModuleHandleW(nullptr), nullptr);
     if (!edit_) throw std::runtime_error("cannot create the edit box of " + base::Utf8FromWide(name_));
+    const WNDPROC edit_procedure = base::SetWindowProcedure(edit_, &EditProc);
+    if (!g_edit_procedure) g_edit_procedure = edit_procedure;
   }
 }
 
@@ -172,6 +178,7 @@ void SkinControl::SetText(const std::wstring& text) {
   // The caption is also the window text, so other programs can read it.
   if (hwnd_) ::SetWindowTextW(hwnd_, text.c_str());
   Repaint();
+  NotifyChange(EVENT_OBJECT_NAMECHANGE);
 }
 
 std::wstring SkinControl::Text() const {
@@ -185,11 +192,14 @@ void SkinControl::SetChecked(bool checked) {
   if (checked_ == checked) return;
   checked_ = checked;
   Repaint();
+  NotifyChange(EVENT_OBJECT_STATECHANGE);
 }
 
 void SkinControl::SetEnabled(bool enabled) {
+  const bool was = Enabled();
   ::EnableWindow(hwnd_, enabled);
   Repaint();
+  if (was != enabled) NotifyChange(EVENT_OBJECT_STATECHANGE);
 }
 
 bool SkinControl::Enabled() const { return ::IsWindowEnabled(hwnd_) != FALSE; }
@@ -214,6 +224,7 @@ void SkinControl::SetValue(int value) {
   if (value == value_) return;
   value_ = value;
   Repaint();
+  NotifyChange(EVENT_OBJECT_VALUECHANGE);
 }
 
 void SkinControl::SetBounds(const RECT& b) {
@@ -259,6 +270,42 @@ void SkinControl::SetTabStop(bool tab_stop) {
   ::SetWindowLongW(hwnd_, GWL_STYLE, tab_stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
 }
 
+void SkinControl::PlaceAfter(const SkinControl& previous) {
+  ::SetWindowPos(hwnd_, previous.hwnd_, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void SkinControl::SetOnClick(std::function<void()> on_click) {
+  on_click_ = std::move(on_click);
+  if (kind_ == ControlKind::kLabel) SetTabStop(IsLink());
+}
+
+void SkinControl::SetAccessibleLabel(SkinControl& label) {
+  label_ = label.hwnd_;
+  // An edit box's name belongs to the real EDIT inside, which has the focus.
+  label.labelled_.push_back(edit_ ? edit_ : hwnd_);
+}
+
+std::wstring SkinControl::AccessibleName() const {
+  if (!accessible_name_.empty()) return accessible_name_;
+  if (const SkinControl* label = FromHandle(label_)) return label->Text();
+  if (kind_ == ControlKind::kButton || kind_ == ControlKind::kCheckBox || kind_ == ControlKind::kLabel) return text_;
+  return std::wstring();
+}
+
+std::wstring SkinControl::AccessibleDescription() const {
+  const SkinControl* label = FromHandle(description_);
+  return label ? label->Text() : std::wstring();
+}
+
+void SkinControl::NotifyChange(DWORD event) const {
+  if (!hwnd_) return;
+  ::NotifyWinEvent(event, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+  if (event != EVENT_OBJECT_NAMECHANGE) return;
+  for (const HWND named : labelled_) {
+    if (::IsWindow(named)) ::NotifyWinEvent(event, named, OBJID_CLIENT, CHILDID_SELF);
+  }
+}
+
 void SkinControl::Realign() {
   RECT free{};
   ::GetClientRect(hwnd_, &free);
@@ -292,7 +339,7 @@ bool SkinControl::IsOpaque() const {
 }
 
 bool SkinControl::Activatable() const {
-  return kind_ == ControlKind::kButton || kind_ == ControlKind::kCheckBox;
+  return kind_ == ControlKind::kButton || kind_ == ControlKind::kCheckBox || IsLink();
 }
 
 void SkinControl::Activate() {
@@ -334,6 +381,15 @@ LRESULT CALLBACK SkinControl::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM
     result = 0;
   }
   return result;
+}
+
+// The real EDIT of an edit box has the focus, so it is what a reader names:
+// it takes the edit box's name and leaves the rest to the system.
+LRESULT CALLBACK SkinControl::EditProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_GETOBJECT) {
+    if (const LRESULT answer = AnswerGetObject(hwnd, wparam, lparam, AccessiblePart::kEditBox)) return answer;
+  }
+  return ::CallWindowProcW(g_edit_procedure, hwnd, msg, wparam, lparam);
 }
 
 LRESULT SkinControl::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -384,7 +440,8 @@ LRESULT SkinControl::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-      if (Activatable()) ::SetFocus(hwnd_);
+      // A link leaves the focus where it was, as before it was a tab stop.
+      if (Activatable() && !IsLink()) ::SetFocus(hwnd_);
       pressed_ = true;
       ::SetCapture(hwnd_);
       Repaint();
@@ -420,6 +477,12 @@ LRESULT SkinControl::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       Repaint();
+      return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT answer = AnswerGetObject(hwnd_, wparam, lparam, AccessiblePart::kControl)) return answer;
+      break;
+    case kDoDefaultActionMessage:
+      Activate();
       return 0;
     default:
       break;
@@ -492,13 +555,15 @@ void SkinControl::PaintContent(HDC dc, const RECT& r, const SkinItem& item) {
     case ControlKind::kTrackBar:
       PaintTrackBar(dc, r, item);
       break;
-    case ControlKind::kLabel:
-      PaintText(dc, r, item, has_text_colour_ ? text_colour_ : item.text,
-                (word_wrap_ ? DT_WORDBREAK : DT_SINGLELINE) |
-                    (text_align_ == TextAlign::kCenter  ? DT_CENTER
-                     : text_align_ == TextAlign::kRight ? DT_RIGHT
-                                                        : DT_LEFT));
+    case ControlKind::kLabel: {
+      const UINT format = (word_wrap_ ? DT_WORDBREAK : DT_SINGLELINE) |
+                          (text_align_ == TextAlign::kCenter  ? DT_CENTER
+                           : text_align_ == TextAlign::kRight ? DT_RIGHT
+                                                              : DT_LEFT);
+      PaintText(dc, r, item, has_text_colour_ ? text_colour_ : item.text, format);
+      if (IsLink() && ::GetFocus() == hwnd_) PaintTextFocus(dc, r, item, format);
       break;
+    }
     case ControlKind::kImage:
     case ControlKind::kPanel:
       if (painter_) painter_(dc, r);
@@ -572,6 +637,21 @@ void SkinControl::PaintTrackBar(HDC dc, const RECT& r, const SkinItem& item) {
   const int filled = static_cast<int>(static_cast<long long>(r.right - r.left) * (value_ - min_) / span);
   const RECT fill{r.left, top, r.left + std::max(filled, h), top + h};
   FillRounded(dc, fill, Scale(item.radius), item.accent, item.accent, 0);
+}
+
+// A frame around the text itself, which is smaller than the label's box.
+void SkinControl::PaintTextFocus(HDC dc, const RECT& r, const SkinItem& item, UINT format) {
+  RECT text = r;
+  {
+    Selected sel(dc, Font(item));
+    ::DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &text, format | DT_NOPREFIX | DT_CALCRECT);
+  }
+  const int width = std::min(text.right - text.left, r.right - r.left);
+  const int left = format & DT_CENTER  ? r.left + (r.right - r.left - width) / 2
+                   : format & DT_RIGHT ? r.right - width
+                                       : r.left;
+  RECT focus{left, text.top, left + width, std::min(text.bottom, r.bottom)};
+  ::DrawFocusRect(dc, &focus);
 }
 
 void SkinControl::PaintText(HDC dc, RECT r, const SkinItem& item, Colour colour, UINT format) {

@@ -10,7 +10,9 @@
 // For tools that inspect the window from outside, every control carries two
 // window properties holding global atoms: "OrvekName" (the control's name,
 // e.g. "btnInstall") and "OrvekSkin" (its current skin item name); read them
-// with GlobalGetAtomNameW from any process.
+// with GlobalGetAtomNameW from any process. Screen readers learn its role,
+// name, state and default action through skin_accessible.h, and hear of its
+// changes (check box toggled, caption, value, enabled) as WinEvents.
 //
 // All members must be called on the thread that created the control.
 #pragma once
@@ -104,20 +106,41 @@ class SkinControl {
   // Gives the keyboard focus to the default control, or else to the page
   // itself, where no key starts anything.
   void FocusPage();
-  // Buttons and check boxes are tab stops unless told otherwise.
+  // Buttons, check boxes and links are tab stops unless told otherwise.
   void SetTabStop(bool tab_stop);
+  // Tab goes from control to control in the order of siblings, the order in
+  // which they were made unless changed: this control comes right after
+  // `previous`, so that Tab follows the page's reading order.
+  void PlaceAfter(const SkinControl& previous);
+
+  // What a screen reader calls the control: `name` when set (glyph-only
+  // buttons, the logo), else the text of the label it was tied to, else its
+  // caption. The label's text is read when asked, and its changes are
+  // announced as changes of this control's name too.
+  void SetAccessibleName(std::wstring name) { accessible_name_ = std::move(name); }
+  void SetAccessibleLabel(SkinControl& label);
+  // Read after the name: the text of `label` (the error a button answers).
+  void SetAccessibleDescription(const SkinControl& label) { description_ = label.hwnd_; }
+  std::wstring AccessibleName() const;
+  std::wstring AccessibleDescription() const;
+  // A label with a click handler: reached by Tab, pressed by Space or Enter.
+  bool IsLink() const { return kind_ == ControlKind::kLabel && static_cast<bool>(on_click_); }
 
   // Lays out aligned children: top ones from the top, bottom ones from the
   // bottom, a client one in what is left; hidden ones take no space.
   void Realign();
 
-  // Runs after a click (check boxes have toggled already), from the mouse or
-  // from Space/Enter while the control has the focus; never while the
-  // control is disabled or on a hidden page.
-  void SetOnClick(std::function<void()> on_click) { on_click_ = std::move(on_click); }
+  // Runs after a click (check boxes have toggled already), from the mouse,
+  // from Space/Enter while the control has the focus or from a reader's
+  // default action; never while the control is disabled or on a hidden
+  // page. A label given one becomes a link.
+  void SetOnClick(std::function<void()> on_click);
 
  private:
+  friend class SkinAccessible;
+
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
   void OnPaint();
   void PaintBackground(HDC dc, const RECT& r);
@@ -127,11 +150,14 @@ class SkinControl {
   void PaintCheckBox(HDC dc, const RECT& r, const SkinItem& item);
   void PaintTrackBar(HDC dc, const RECT& r, const SkinItem& item);
   void PaintText(HDC dc, RECT r, const SkinItem& item, Colour colour, UINT extra_format);
+  void PaintTextFocus(HDC dc, const RECT& r, const SkinItem& item, UINT format);
   HFONT Font(const SkinItem& item);
   SkinItem Look() const;
   bool IsOpaque() const;
   bool Activatable() const;
   void Activate();
+  // Tells readers that something they may have read has changed.
+  void NotifyChange(DWORD event) const;
   void SetAtomProperty(const wchar_t* property, const std::wstring& value);
   void RemoveAtomProperty(const wchar_t* property);
   static SkinControl* FromHandle(HWND hwnd);
@@ -162,6 +188,10 @@ class SkinControl {
   std::wstring text_;
   std::function<void()> on_click_;
   std::function<void(HDC, const RECT&)> painter_;
+  std::wstring accessible_name_;
+  HWND label_ = nullptr;
+  HWND description_ = nullptr;
+  std::vector<HWND> labelled_;  // the windows this label names
   orvek::base::UniqueGdiObject font_;
   std::wstring font_key_;
   orvek::base::UniqueGdiObject edit_brush_;

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/bound_function.h"
+#include "base/system_library.h"
 #include "base/unique_handle.h"
 #include "log/logs.h"
 #include "system/machine_identity_rules.h"
-#include "system/system_library.h"
 
 namespace orvek::system {
 namespace {
@@ -23,7 +23,7 @@ static_assert(sizeof(ADAPTER_STATUS) == 60, "the adapter status without its name
 // loaded for the rest of the run. nullptr (logged) when that fails.
 NetbiosFunction Netbios() {
   static const NetbiosFunction function = []() -> NetbiosFunction {
-    static base::UniqueModule module(LoadSystemLibrary(L"netapi32.dll"));
+    static base::UniqueModule module(base::LoadSystemLibrary(L"netapi32.dll"));
     if (!module) {
       log::LogErrorFmt(L"load netapi32.dll failed, %d", ::GetLastError());
       return nullptr;

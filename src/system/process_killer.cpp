@@ -6,10 +6,10 @@
 #include <exception>
 
 #include "base/os_error.h"
+#include "base/system_library.h"
 #include "base/unique_handle.h"
 #include "log/logs.h"
 #include "system/process_match.h"
-#include "system/system_library.h"
 
 namespace orvek::system {
 
@@ -36,7 +36,7 @@ void KillProcessByName(const std::wstring& image_name) {
     // Never the bare name: the shell would take a "taskkill.exe" (or .bat,
     // .cmd, .com) from the installer's folder or the current directory, a
     // Downloads folder, and run it elevated.
-    const std::wstring taskkill = SystemFolderPath(L"taskkill.exe");
+    const std::wstring taskkill = base::SystemFolderPath(L"taskkill.exe");
     if (taskkill.empty()) throw base::OsError("GetSystemDirectoryW", ::GetLastError());
     for (const DWORD pid : pids) {
       const std::wstring parameters = TaskkillParameters(pid);

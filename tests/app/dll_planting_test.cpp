@@ -1,6 +1,7 @@
 // A DLL named like a system DLL, planted beside the elevated installer, must
 // never be loaded into it.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/com_apartment.h"
+#include "base/com_ptr.h"
 #include "support/child_process.h"
 #include "support/scratch_dir.h"
 #include "support/log_tail.h"
@@ -121,6 +124,12 @@ TEST_F(DllPlanting, TheInstallerLoadsNoPlantedDll) {
       child.Pid(), [](HWND h) { return WindowClass(h) == L"TfrmTeacherMain"; }, 20000,
       child.Handle());
   ASSERT_NE(window, nullptr) << CanaryLog();
+  // A screen reader's question makes the installer load oleacc.dll.
+  const base::ScopedCoInitialize com;
+  base::ComPtr<IAccessible> object;
+  IAccessible** slot = object.put();
+  EXPECT_EQ(::AccessibleObjectFromWindow(FindControl(window, L"btnInstall"), OBJID_CLIENT, IID_PPV_ARGS(slot)), S_OK);
+  object.reset();
   ::PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(child.WaitForExit(20000), 0u);
   EXPECT_EQ(CanaryLog(), "");

@@ -227,6 +227,63 @@ size_t PrivateTempFolders() {
   return n;
 }
 
+// The changes a screen reader hears of from the installer's controls: the
+// WinEvents of one process, received out of context on this thread while it
+// waits in PumpUntil, as lines such as "focus btnFinished".
+class WinEventRecord {
+ public:
+  explicit WinEventRecord(DWORD pid) {
+    self_ = this;
+    hook_ = ::SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, &OnEvent, pid, 0,
+                              WINEVENT_OUTOFCONTEXT);
+  }
+  WinEventRecord(const WinEventRecord&) = delete;
+  WinEventRecord& operator=(const WinEventRecord&) = delete;
+  ~WinEventRecord() {
+    ::UnhookWinEvent(hook_);
+    self_ = nullptr;
+  }
+
+  bool Hooked() const { return hook_ != nullptr; }
+  bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+    while (!done()) {
+      if (::GetTickCount64() > deadline) return false;
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    }
+    return true;
+  }
+  // The lines of the controls named in `controls`, in the order they came;
+  // a run of equal lines is one.
+  std::vector<std::wstring> Of(std::initializer_list<const wchar_t*> controls) const {
+    std::vector<std::wstring> lines;
+    for (const std::wstring& line : lines_) {
+      const std::wstring control = line.substr(line.find(L' ') + 1);
+      if (std::find(controls.begin(), controls.end(), control) == controls.end()) continue;
+      if (lines.empty() || lines.back() != line) lines.push_back(line);
+    }
+    return lines;
+  }
+  long Count(const std::wstring& line) const { return std::count(lines_.begin(), lines_.end(), line); }
+
+ private:
+  static void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG, DWORD, DWORD) {
+    if (!self_ || object != OBJID_CLIENT) return;
+    const wchar_t* kind = event == EVENT_OBJECT_FOCUS         ? L"focus"
+                          : event == EVENT_OBJECT_STATECHANGE ? L"state"
+                          : event == EVENT_OBJECT_NAMECHANGE  ? L"name"
+                          : event == EVENT_OBJECT_VALUECHANGE ? L"value"
+                                                              : nullptr;
+    if (kind) self_->lines_.push_back(kind + (L" " + ControlName(hwnd)));
+  }
+
+  static inline WinEventRecord* self_ = nullptr;
+  HWINEVENTHOOK hook_ = nullptr;
+  std::vector<std::wstring> lines_;
+};
+
 class InstallTest : public ::testing::Test {
  protected:
   void SetUp() override { Forget(); }
@@ -590,26 +647,64 @@ TEST_F(InstallTest, ABrokenArchiveEndsOnTheFailedPageAndCloseEndsTheProgram) {
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
 }
 
-// A person at the keyboard, one page after the other: Tab walks the page in
-// front only, Enter and Space press the focused control, keys pressed while
-// the installation runs start nothing, and the finished and the failed page
-// put the focus on their button.
+// A person at the keyboard, one page after the other: Tab reaches every
+// operable control of the page in front, and the caption buttons, in reading
+// order and nothing else; Enter and Space press the focused control, keys
+// pressed while the installation runs start nothing, and each page puts the
+// focus on its button.
 TEST_F(InstallTest, TheKeyboardReachesThePageInFrontOnly) {
   const auto focus = [&] { return FocusedControl(window_); };
   const auto focus_becomes = [&](const wchar_t* name) {
     return WaitUntil([&] { return focus() == Control(name); }, 20000);
   };
+  const auto tab = [&] {
+    const HWND before = focus();
+    PressKey(VK_TAB);
+    WaitUntil([&] { return focus() != before; }, 2000);
+  };
   const auto tab_to = [&](const wchar_t* page, const wchar_t* name) {
-    for (int press = 0; press < 8 && focus() != Control(name); ++press) {
-      const HWND before = focus();
-      PressKey(VK_TAB);
-      WaitUntil([&] { return focus() != before; }, 2000);
-      EXPECT_TRUE(::IsChild(Control(page), focus())) << "Tab left " << base::Utf8FromWide(page);
+    for (int press = 0; press < 12 && focus() != Control(name); ++press) {
+      tab();
+      EXPECT_TRUE(::IsChild(Control(page), focus()) || ::IsChild(Control(L"pnlTop"), focus()))
+          << "Tab left " << base::Utf8FromWide(page);
     }
     return focus() == Control(name);
   };
+  const auto height = [&] {
+    RECT r{};
+    ::GetWindowRect(window_, &r);
+    return r.bottom - r.top;
+  };
+  const BrowserProbe browser(dir_.path());
   LogTail log;
   ASSERT_NE(Start(Installer()), nullptr);
+  ::SetForegroundWindow(window_);
+  ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window_; }, 10000));
+  Press(L"btnExpandAndPickup");
+  ASSERT_TRUE(tab_to(L"pnlPreInstall", L"btnInstall"));
+  std::vector<std::wstring> cycle;
+  for (int press = 0; press < 11; ++press) {
+    tab();
+    cycle.push_back(ControlName(focus()));
+  }
+  EXPECT_EQ(cycle, (std::vector<std::wstring>{L"chkReadlLicense", L"lbl1", L"btnExpandAndPickup", L"edtInstallDir",
+                                              L"btnFolder", L"chkAddDesktop", L"chkClearData", L"chkAddStartMenu",
+                                              L"btnRollUp", L"btnMinimize", L"btnInstall"}));
+  // The three that Tab once passed by do what a click does.
+  ASSERT_TRUE(tab_to(L"pnlPreInstall", L"lbl1"));
+  SaveScreenshot(window_, L"keyboard-link.png");
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(browser.WaitForPage(net::kWebSite + std::wstring(L"/privacy/license.html")));
+  ::SetForegroundWindow(window_);
+  ASSERT_TRUE(tab_to(L"pnlPreInstall", L"btnRollUp"));
+  PressKey(VK_SPACE);
+  EXPECT_TRUE(WaitUntil([&] { return height() == 32; }, 5000)) << height();
+  PressKey(VK_SPACE);
+  EXPECT_TRUE(WaitUntil([&] { return height() == 460; }, 5000)) << height();
+  ASSERT_TRUE(tab_to(L"pnlPreInstall", L"btnMinimize"));
+  PressKey(VK_SPACE);
+  EXPECT_TRUE(WaitUntil([&] { return ::IsIconic(window_) != FALSE; }, 5000));
+  ::ShowWindow(window_, SW_RESTORE);
   ::SetForegroundWindow(window_);
   ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window_; }, 10000));
   ASSERT_TRUE(tab_to(L"pnlPreInstall", L"btnInstall"));
@@ -642,6 +737,42 @@ TEST_F(InstallTest, TheKeyboardReachesThePageInFrontOnly) {
   SaveScreenshot(window_, L"keyboard-failed.png");
   PressKey(VK_RETURN);
   EXPECT_EQ(child_.WaitForExit(20000), 0u);
+}
+
+// The changes of an installation reach a screen reader as events: a check
+// box toggled and the install button it governs, the options button's new
+// caption, the page that takes the focus, the progress in whole percents and
+// the finish button that has the focus at the end.
+TEST_F(InstallTest, AnInstallationIsAnnouncedToScreenReaders) {
+  LogTail log;
+  ASSERT_NE(Start(Installer()), nullptr);
+  ::SetForegroundWindow(window_);
+  ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window_; }, 10000));
+  // The licence box is toggled from the keyboard, as a person does it.
+  for (int press = 0; press < 12 && FocusedControl(window_) != Control(L"chkReadlLicense"); ++press) {
+    const HWND before = FocusedControl(window_);
+    PressKey(VK_TAB);
+    WaitUntil([&] { return FocusedControl(window_) != before; }, 2000);
+  }
+  ASSERT_EQ(FocusedControl(window_), Control(L"chkReadlLicense"));
+  WinEventRecord events(child_.Pid());
+  ASSERT_TRUE(events.Hooked());
+  Press(L"btnExpandAndPickup");  // "展开" becomes "收起"
+  PressKey(VK_SPACE);  // cleared: the install button becomes unavailable
+  ASSERT_TRUE(events.PumpUntil([&] { return !::IsWindowEnabled(Control(L"btnInstall")); }, 5000));
+  PressKey(VK_SPACE);
+  ASSERT_TRUE(events.PumpUntil([&] { return ::IsWindowEnabled(Control(L"btnInstall")) != FALSE; }, 5000));
+  Press(L"btnInstall");
+  ASSERT_TRUE(events.PumpUntil([&] { return events.Count(L"focus btnFinished") > 0; }, kTimeout)) << log.Appended();
+  EXPECT_EQ(events.Of({L"btnExpandAndPickup", L"chkReadlLicense", L"btnInstall", L"pnlInstalling", L"tbProgress",
+                       L"btnFinished"}),
+            (std::vector<std::wstring>{L"name btnExpandAndPickup", L"state chkReadlLicense", L"state btnInstall",
+                                       L"state chkReadlLicense", L"state btnInstall", L"focus pnlInstalling",
+                                       L"name btnExpandAndPickup", L"value tbProgress", L"focus btnFinished"}));
+  EXPECT_GE(events.Count(L"value tbProgress"), 1);
+  EXPECT_LE(events.Count(L"value tbProgress"), 100) << "at most one per whole percent";
+  EXPECT_EQ(Text(L"lblProgressValue"), L"100%");
+  Finish();
 }
 
 TEST_F(InstallTest, ClosingTheWindowWhileTheWorkerRunsEndsTheProgramCleanly) {

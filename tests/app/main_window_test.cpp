@@ -1,10 +1,21 @@
 // The window's pages, built for real in the test process under Wine.
+#include <oleacc.h>
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <regex>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "base/automation_values.h"
+#include "base/com_apartment.h"
+#include "base/com_ptr.h"
 #include "support/top_windows.h"
+#include "ui_driver.h"
 #include "window_fixture.h"
 
 namespace orvek::test {
@@ -26,6 +37,84 @@ bool HasLineEndingIn(const std::string& log, const std::string& tail) {
     if (end < log.size() && (log[end] == '\r' || log[end] == '\n')) return true;
   }
   return false;
+}
+
+// The accessible object of `control`'s client area, as a screen reader gets it.
+base::ComPtr<IAccessible> AccessibleOf(HWND control) {
+  base::ComPtr<IAccessible> object;
+  IAccessible** slot = object.put();
+  if (FAILED(::AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_PPV_ARGS(slot)))) object.reset();
+  return object;
+}
+
+VARIANT Self() {
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  return self;
+}
+
+// What a screen reader is told about `control`, as one line: the control's
+// name, then role, name, state and default action as the reader gets them.
+// The percentages read "N%", so that the table holds for any progress.
+std::wstring AccessibleRow(HWND control) {
+  std::wstring row = ControlName(control) + L" | ";
+  const base::ComPtr<IAccessible> object = AccessibleOf(control);
+  if (!object) return row + L"no object";
+  base::UniqueVariant role, state;
+  wchar_t text[64] = {};
+  if (SUCCEEDED(object->get_accRole(Self(), role.put())) && role.get().vt == VT_I4) {
+    ::GetRoleTextW(static_cast<DWORD>(role.get().lVal), text, 64);
+  }
+  base::UniqueBstr name, action;
+  object->get_accName(Self(), name.put());
+  object->get_accState(Self(), state.put());
+  object->get_accDefaultAction(Self(), action.put());
+  row += std::wstring(text) + L" | " + (name ? name.get() : L"") + L" |";
+  for (const DWORD bit : {STATE_SYSTEM_UNAVAILABLE, STATE_SYSTEM_FOCUSED, STATE_SYSTEM_CHECKED, STATE_SYSTEM_READONLY,
+                          STATE_SYSTEM_FOCUSABLE, STATE_SYSTEM_LINKED, STATE_SYSTEM_INVISIBLE}) {
+    if (state.get().vt == VT_I4 && (static_cast<DWORD>(state.get().lVal) & bit)) {
+      ::GetStateTextW(bit, text, 64);
+      row += L" " + std::wstring(text);
+    }
+  }
+  row += L" | " + std::wstring(action ? action.get() : L"");
+  return std::regex_replace(row, std::wregex(L"[0-9]+%"), L"N%");
+}
+
+// The rows of every control of `window` that can be seen, depth first in
+// the order of the windows, which is the order Tab follows.
+std::vector<std::wstring> AccessibleTable(HWND window) {
+  std::vector<std::wstring> rows;
+  const std::function<void(HWND)> visit = [&](HWND parent) {
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+      if (!::IsWindowVisible(child)) continue;
+      rows.push_back(AccessibleRow(child));
+      visit(child);
+    }
+  };
+  visit(window);
+  return rows;
+}
+
+// Runs `read` on a thread of its own, as a screen reader in another process
+// would, while this thread, the window's, answers: every object crosses
+// COM apartments the way it crosses processes.
+template <typename Read>
+auto AsAReader(Read read) {
+  decltype(read()) result{};
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    const base::ScopedCoInitialize com(COINIT_MULTITHREADED);
+    result = read();
+    done = true;
+  });
+  while (!done) {
+    PumpMessages();
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  reader.join();
+  return result;
 }
 
 TEST_F(MainWindowTest, OpensOnTheFirstPageWithTheOptionsClosed) {
@@ -263,6 +352,78 @@ TEST_F(MainWindowTest, AHandlerAndAWorkerThatFailAreLoggedAndTheProgramLivesOn) 
   EXPECT_TRUE(W().lblError->Visible());
   EXPECT_EQ(W().btnRetry->Text(), L"\u5173\u95ed");
   EXPECT_TRUE(::IsWindow(W().Handle()));
+}
+
+// What a screen reader finds on each page: every control that can be seen
+// says what it is, what it is called, what state it is in and what pressing
+// it does; the path box is named by its label, the glyph buttons by their
+// tooltips; a reader's default action does what a click does.
+TEST_F(MainWindowTest, EveryPageTellsAScreenReaderWhatItShows) {
+  W().lblVersion->SetText(L"版本：v6.15.1");
+  W().lblInfo->SetText(L"磁盘剩余空间：48.20GB");
+  SetOptionsExpanded(true);
+  W().Show();
+  ::SetForegroundWindow(W().Handle());
+  PumpMessages();
+  // The licence box cleared by a reader, as by a click: the install button is unavailable.
+  EXPECT_EQ(AsAReader([&] { return AccessibleOf(W().chkReadlLicense->Handle())->accDoDefaultAction(Self()); }), S_OK);
+  PumpMessages();
+  EXPECT_FALSE(W().btnInstall->Enabled());
+  const std::vector<std::wstring> top = {
+      L"pnlClient | grouping |  | focusable | ",
+      L"pnlTop | grouping |  | focusable | ",
+      L"lblVersion | static text | 版本：v6.15.1 | read only | ",
+      L"lblProduct | static text | Orvek教师客户端 | read only | ",
+      L"img1 | graphic | Orvek标志 | | ",
+      L"btnRollUp | push button | 收起 | focusable | 按下",
+      L"btnMinimize | push button | 最小化 | focusable | 按下",
+      L"pnlBottom | grouping |  | focusable | ",
+  };
+  const auto with_top = [&](std::initializer_list<const wchar_t*> page) {
+    std::vector<std::wstring> rows = top;
+    rows.insert(rows.end(), page.begin(), page.end());
+    return rows;
+  };
+  EXPECT_EQ(AsAReader([&] { return AccessibleTable(W().Handle()); }), with_top({
+      L"pnlPreInstall | grouping |  | focused focusable | ",
+      L"btnInstall | push button | 立即安装 | unavailable | 按下",
+      L"chkReadlLicense | check button | 已阅读并接受 | focusable | 选中",
+      L"lbl1 | link | 使用许可协议 | focusable linked | 跳转",
+      L"btnExpandAndPickup | push button | 收起 | focusable | 按下",
+      L"pnlPreInfo | grouping |  | focusable | ",
+      L"lblInfo | static text | 磁盘剩余空间：48.20GB | read only | ",
+      L"Label1 | static text | 安装到： | read only | ",
+      L"pnlSplite | grouping |  | focusable | ",
+      L"edtInstallDir | grouping |  | focusable | ",
+      L"edtInstallDir | text | 安装到： | read only focusable | ",
+      L"btnFolder | push button | 选择安装路径 | focusable | 按下",
+      L"chkAddDesktop | check button | 添加到桌面快捷方式 | checked focusable | 取消选中",
+      L"chkClearData | check button | 清除用户数据 | focusable | 选中",
+      L"chkAddStartMenu | check button | 添加到开始菜单 | checked focusable | 取消选中",
+  }));
+
+  ShowPage(tpInstalling, L"正在安装...", false);
+  W().ShowProgress(62);
+  EXPECT_EQ(AsAReader([&] { return AccessibleTable(W().Handle()); }), with_top({
+      L"pnlInstalling | grouping | 正在安装... | focused focusable | ",
+      L"lblProgressValue | static text | N% | read only | ",
+      L"lblProgress | static text | 正在安装... | read only | ",
+      L"tbProgress | progress bar | 正在安装... | read only | ",
+  }));
+  EXPECT_EQ(AsAReader([&] {
+              base::UniqueBstr value;
+              AccessibleOf(W().tbProgress->Handle())->get_accValue(Self(), value.put());
+              return std::wstring(value ? value.get() : L"");
+            }),
+            L"62%");
+
+  ShowPage(tpInstallFinished, L"", false);
+  EXPECT_EQ(AsAReader([&] { return AccessibleTable(W().Handle()); }), with_top({
+      L"pnlFinished | grouping |  | focusable | ",
+      L"btnFinished | push button | 安装完成 | focused focusable | 按下",
+      L"chkRunApp | check button | 运行Orvek客户端 | checked focusable | 取消选中",
+      L"lblEnvCheck | link | 环境检测 | focusable linked | 跳转",
+  }));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <cwchar>
 
-#include "system/system_library.h"
+#include "base/system_library.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 2;
@@ -13,8 +13,8 @@ int wmain(int argc, wchar_t** argv) {
   if (std::wcscmp(argv[1], L"default") == 0) {
     module = ::LoadLibraryW(argv[2]);
   } else if (std::wcscmp(argv[1], L"installer") == 0) {
-    orvek::system::RestrictDllSearchPath();
-    module = orvek::system::LoadSystemLibrary(argv[2]);
+    orvek::base::RestrictDllSearchPath();
+    module = orvek::base::LoadSystemLibrary(argv[2]);
   } else {
     return 2;
   }

@@ -32,6 +32,13 @@ HWND FindControl(HWND top, const std::wstring& name) {
   return search.found;
 }
 
+std::wstring ControlName(HWND control) {
+  wchar_t cls[16] = {};
+  ::GetClassNameW(control, cls, 16);
+  const bool inner_edit = ::lstrcmpiW(cls, L"Edit") == 0;
+  return AtomProperty(inner_edit ? ::GetParent(control) : control, L"OrvekName");
+}
+
 std::wstring ControlSkinItem(HWND control) { return AtomProperty(control, L"OrvekSkin"); }
 
 std::wstring ControlText(HWND control) {

@@ -11,6 +11,10 @@ namespace orvek::test {
 // The child control of `top` (any depth) named `name`, or nullptr.
 HWND FindControl(HWND top, const std::wstring& name);
 
+// The control's name; for the real EDIT inside an edit box, the edit box's.
+// "" for windows that are not controls of the installer.
+std::wstring ControlName(HWND control);
+
 // The control's current skin item name ("" when it has none).
 std::wstring ControlSkinItem(HWND control);
 

@@ -1,10 +1,10 @@
-#include "system/system_library.h"
+#include "base/system_library.h"
 
 #include <string>
 
 #include "base/bound_function.h"
 
-namespace orvek::system {
+namespace orvek::base {
 namespace {
 
 // Not declared for _WIN32_WINNT 0x0601, though KB2533623 brings it to Win 7.
@@ -15,7 +15,7 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 bool HasSearchFlags() noexcept {
   // The KB that adds SetDefaultDllDirectories also teaches LoadLibraryExW the
   // LOAD_LIBRARY_SEARCH_* flags, so one tells about the other.
-  static const bool has = base::BindFunction<SetDefaultDllDirectoriesFn>(
+  static const bool has = BindFunction<SetDefaultDllDirectoriesFn>(
                               ::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
   return has;
 }
@@ -25,7 +25,7 @@ bool HasSearchFlags() noexcept {
 bool RestrictDllSearchPath() noexcept {
   const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
   const auto set_default =
-      base::BindFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
+      BindFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
   if (set_default != nullptr && set_default(kLoadLibrarySearchSystem32)) return true;
   ::SetDllDirectoryW(L"");
   return false;
@@ -55,4 +55,4 @@ HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {
   return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-}  // namespace orvek::system
+}  // namespace orvek::base

@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace orvek::system {
+namespace orvek::base {
 
 // Restricts the process's DLL search to the system folder. Must be the first
 // thing the entry point does. SetDefaultDllDirectories is bound at run time:
@@ -30,4 +30,4 @@ HMODULE LoadSystemLibrary(const wchar_t* name) noexcept;
 // system folder cannot be read.
 std::wstring SystemFolderPath(const wchar_t* name);
 
-}  // namespace orvek::system
+}  // namespace orvek::base
