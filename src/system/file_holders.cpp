@@ -8,7 +8,7 @@
 
 #include "base/bound_function.h"
 #include "base/unique_handle.h"
-#include "system/system_library.h"
+#include "base/system_library.h"
 
 namespace orvek::system {
 namespace {
@@ -24,7 +24,7 @@ using GetListFn = DWORD(WINAPI*)(DWORD session, UINT* needed, UINT* count, RM_PR
 
 std::wstring ProgramsHolding(const std::wstring& path) noexcept {
   try {
-    const base::UniqueModule library(LoadSystemLibrary(L"rstrtmgr.dll"));
+    const base::UniqueModule library(base::LoadSystemLibrary(L"rstrtmgr.dll"));
     if (!library) return {};
     const auto start = base::BindFunction<StartSessionFn>(library.get(), "RmStartSession");
     const auto end = base::BindFunction<EndSessionFn>(library.get(), "RmEndSession");

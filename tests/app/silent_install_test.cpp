@@ -843,6 +843,7 @@ TEST_F(SilentInstallTest, ReadOnlyFileOfTheEarlierInstallationIsReadOnlyAgainWit
   const DWORD attributes = ::GetFileAttributesW(config.c_str());
   EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY) << attributes;
+}
 
 // A school network that routes the services through proxies. Each case says
 // how long the run took to "install ok." and what it logged about the way.
