@@ -57,13 +57,18 @@ void addPublicLog(const InstallRequest& request, const std::wstring& page, const
 
 PreviousInstallations FindPreviousInstallations() { return orvek::system::FindPreviousInstallations(); }
 
-void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps, const std::wstring& backup_name,
                            const std::function<void()>& before_emptying) {
-  orvek::system::RemoveInstallationV49(location, steps, before_emptying);
+  orvek::system::RemoveInstallationV49(location, steps, backup_name, before_emptying);
 }
 
-void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps) {
-  orvek::system::RemoveInstallationV50(location, root, steps);
+void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps,
+                           const std::wstring& backup_name) {
+  orvek::system::RemoveInstallationV50(location, root, steps, backup_name);
+}
+
+void RemoveUnrecordedInstallation(const std::wstring& target, UpgradeSteps& steps) {
+  orvek::system::RemoveUnrecordedInstallation(target, steps);
 }
 
 void ClearUserData() { orvek::system::ClearUserData(); }

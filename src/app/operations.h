@@ -33,15 +33,19 @@ std::wstring ComputeClientId();
 using orvek::system::PreviousInstallations;
 PreviousInstallations FindPreviousInstallations();
 
-// `before_emptying` runs after the old configuration has been saved and
-// before the location is moved aside (the worker shows its progress text
-// then). Both removals are steps of `steps`, taken back when the
-// installation fails; they throw system::EarlierInstallationInUse when the
-// location cannot be moved aside.
+// `backup_name` is the old configuration's backup in the temporary
+// directory (ConfigurationBackupName). `before_emptying` runs after it has
+// been saved and before the location is moved aside (the worker shows its
+// progress text then). The removals are steps of `steps`, taken back when
+// the installation fails; they throw system::EarlierInstallationInUse when
+// the location cannot be moved aside.
 using orvek::system::UpgradeSteps;
-void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps, const std::wstring& backup_name,
                            const std::function<void()>& before_emptying);
-void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps);
+void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps,
+                           const std::wstring& backup_name);
+// An earlier installation at the target that no entry names.
+void RemoveUnrecordedInstallation(const std::wstring& target, UpgradeSteps& steps);
 void ClearUserData();
 // Shortcuts and the uninstall entry of `request` for `dir` (its trimmed
 // target), in its scope; never throws.

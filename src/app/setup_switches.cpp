@@ -109,6 +109,10 @@ class Parser {
       switches_.clear_user_data = true;
     } else if (!has_value && name == L"allusers") {
       switches_.all_users = true;
+      if (switches_.current_user) Fail(L"/ALLUSERS and /CURRENTUSER together");
+    } else if (!has_value && name == L"currentuser") {
+      switches_.current_user = true;
+      if (switches_.all_users) Fail(L"/ALLUSERS and /CURRENTUSER together");
     } else if (has_value && name == L"d") {
       // The rest of the raw line from after the first "=", blanks and all.
       const std::size_t raw_equals = line_.find(L'=', arg.offset);

@@ -8,8 +8,10 @@
 //   /DIR=<dir>, /DIR="<dir>"   target directory anywhere on the line
 //   /NODESKTOP, /NOSTARTMENU   leave out the desktop shortcut, the start menu
 //   /CLEARUSERDATA             delete the client's user data
-//   /ALLUSERS                  install for all users of the machine (implied
-//                              under the LocalSystem account)
+//   /ALLUSERS                  install for all users of the machine (what a
+//                              silent run does anyway, unless /CURRENTUSER)
+//   /CURRENTUSER               install for the signed-in user only; refused
+//                              together with /ALLUSERS
 //   /LOG=<file>                also write the run's log records to <file>
 //
 // Switch names ignore ASCII letter case and take "/" or "-" in front. The
@@ -33,6 +35,7 @@ struct SetupSwitches {
   bool add_start_menu = true;
   bool clear_user_data = false;
   bool all_users = false;
+  bool current_user = false;
   std::wstring log_file;  // empty: no extra log file
   // Empty when the command line is good; otherwise what is wrong with it,
   // naming the argument, for the log.
@@ -59,7 +62,8 @@ std::vector<CommandLineArgument> SplitCommandLine(std::wstring_view command_line
 // GetCommandLineW gives it). Never throws for bad input: an unknown switch,
 // an unexpected word, an empty or repeated value, a target that is not a
 // full path on a lettered drive ("C:\x"; not "\\server\share\x") or leads
-// to a drive root ("C:\", "C:\orvek\.."), both /D= and /DIR=: `error` says so.
+// to a drive root ("C:\", "C:\orvek\.."), both /D= and /DIR=, both /ALLUSERS
+// and /CURRENTUSER: `error` says so.
 //   LR"(setup.exe /S /D=C:\Program Files\Orvek)" => silent, target
 //     L"C:\Program Files\Orvek"
 //   L"setup.exe -silent /dir=\"D:\\a b\" -NoDesktop" => silent, target
