@@ -259,6 +259,19 @@ class SilentInstallTest : public ::testing::Test {
     return installer;
   }
 
+  // A v5.0 generation in OldV50(), recorded under HKEY_CURRENT_USER with a
+  // key of settings.
+  static fs::path OldV50() { return UpgradeTarget().parent_path() / L"orvek5"; }
+  static void PlantV50() {
+    fs::create_directories(OldV50());
+    std::ofstream(OldV50() / L"client.exe") << "v5.0";
+    const std::wstring v50 = L"\"" + (OldV50() / L"uninst.exe").wstring() + L"\" /S";
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKeyV50, L"UninstallString", REG_SZ, v50.c_str(),
+                                static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kProductKeyV50) + L"\\client").c_str(), L"server",
+                                REG_SZ, L"school", 14), ERROR_SUCCESS);
+  }
+
   // The sample installer with the last bytes of its archive's data damaged:
   // the items before them are extracted, then the run fails.
   fs::path DamagedInstaller() {
@@ -658,14 +671,8 @@ TEST_F(SilentInstallTest, UpgradeThatCannotMoveTheEarlierInstallationEndsWithIts
 // the shortcut at the drive's root.
 TEST_F(SilentInstallTest, UpgradeWhosePayloadIsDamagedAtALateItemBringsTheEarlierOneBack) {
   ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
-  const fs::path old50 = UpgradeTarget().parent_path() / L"orvek5";
-  fs::create_directories(old50);
-  std::ofstream(old50 / L"client.exe") << "v5.0";
-  const std::wstring v50 = L"\"" + (old50 / L"uninst.exe").wstring() + L"\" /S";
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKeyV50, L"UninstallString", REG_SZ, v50.c_str(),
-                              static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kProductKeyV50) + L"\\client").c_str(), L"server",
-                              REG_SZ, L"school", 14), ERROR_SUCCESS);
+  const fs::path old50 = OldV50();
+  ASSERT_NO_FATAL_FAILURE(PlantV50());
   const fs::path damaged = DamagedInstaller();
   const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
                                         fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
@@ -742,8 +749,8 @@ TEST_F(SilentInstallTest, RecordsOfARunThatStillGoesOnAreLeftUntilItHasEnded) {
   EXPECT_FALSE(JournalExists());
 }
 
-// A teacher's per-user upgrade from v5.0 ends midway: the journal holds the
-// v5.0 keys it took from that teacher's hive. The next run is another
+// A teacher's upgrade from v5.0 ends midway: the journal holds the v5.0 keys
+// it took from that teacher's hive. The next run is another
 // account's: it takes back what lies on the machine's disk, but leaves the
 // keys for their own account, whose next run restores them. Wine has one
 // account and one HKEY_CURRENT_USER: the seam ORVEK_TEST_ACCOUNT_SID names
@@ -751,17 +758,11 @@ TEST_F(SilentInstallTest, RecordsOfARunThatStillGoesOnAreLeftUntilItHasEnded) {
 TEST_F(SilentInstallTest, KeysTakenFromOneAccountsHiveGoBackOnlyAtThatAccountsNextRun) {
   constexpr wchar_t kTeacher[] = L"S-1-5-21-1004336348-1177238915-682003330-1001";
   constexpr wchar_t kColleague[] = L"S-1-5-21-1004336348-1177238915-682003330-1002";
-  const fs::path old50 = UpgradeTarget().parent_path() / L"orvek5";
-  fs::create_directories(old50);
-  std::ofstream(old50 / L"client.exe") << "v5.0";
-  const std::wstring v50 = L"\"" + (old50 / L"uninst.exe").wstring() + L"\" /S";
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKeyV50, L"UninstallString", REG_SZ, v50.c_str(),
-                              static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kProductKeyV50) + L"\\client").c_str(), L"server",
-                              REG_SZ, L"school", 14), ERROR_SUCCESS);
+  const fs::path old50 = OldV50();
+  ASSERT_NO_FATAL_FAILURE(PlantV50());
   {
     const ScopedAccount teacher(kTeacher);
-    const std::wstring args = L"/S /CURRENTUSER /D=" + UpgradeTarget().wstring();
+    const std::wstring args = L"/S /D=" + UpgradeTarget().wstring();
     ChildProcess child = ChildProcess::Start(WindowsPath(ORVEK_SAMPLE_WITH_FILLER), {}, &args);
     while (!fs::exists(UpgradeTarget() / L"res" / L"filler") &&
            ::WaitForSingleObject(child.Handle(), 2) == WAIT_TIMEOUT) {
@@ -816,7 +817,7 @@ TEST_F(SilentInstallTest, KeysTakenFromOneAccountsHiveGoBackOnlyAtThatAccountsNe
 // its folder and replaces the teacher's: each configuration is kept, the
 // one at the target where the client reads it.
 TEST_F(SilentInstallTest, EachRemovedInstallationsConfigurationIsKeptInABackupOfItsOwn) {
-  ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
+  ASSERT_EQ(Run(Installer(), L"/S /ALLUSERS /D=" + UpgradeTarget().wstring()).code, 0u);
   std::ofstream(UpgradeTarget() / L"app.cfg") << "machine";
   const fs::path teacher = UpgradeTarget().parent_path() / L"orvek teacher";
   fs::create_directories(teacher);
