@@ -32,18 +32,23 @@ std::wstring ProgramFilesFolder() {
 }
 
 // A management tool runs the installer as LocalSystem, whose own desktop and
-// hive nobody sees: such a run installs for all users, asked or not.
-orvek::system::InstallScope ChooseInstallScope(bool all_users_switch) {
-  const wchar_t* reason = nullptr;
-  if (all_users_switch) {
-    reason = L"/ALLUSERS";
-  } else if (orvek::system::RunsAsLocalSystem()) {
-    reason = L"running as LocalSystem";
-  } else {
-    return orvek::system::InstallScope::kCurrentUser;
+// hive nobody sees, or as an administrator deploying to the whole PC; a
+// teacher's run meets what they deployed. None of them may turn the other's
+// installation into its own kind.
+void DecideInstallScope(TInstallerFields& fields, const SetUpOptions& options) {
+  ScopeFacts facts;
+  facts.all_users_installation = fields.FUninstallAllUsers;
+  if (facts.all_users_installation.empty() && fields.FRootKeyV50 == HKEY_LOCAL_MACHINE) {
+    facts.all_users_installation = fields.FUninstallV50;
   }
-  orvek::log::LogInfo(std::wstring(L"all-users installation, ") + reason);
-  return orvek::system::InstallScope::kAllUsers;
+  facts.local_system = orvek::system::RunsAsLocalSystem();
+  facts.all_users_switch = options.all_users;
+  facts.current_user_switch = options.current_user;
+  facts.unattended = options.unattended;
+  const ScopeChoice choice = ChooseInstallScope(facts);
+  orvek::log::LogInfo(std::wstring(orvek::system::ScopeName(choice.scope)) + L" installation, " + choice.reason);
+  fields.FInstallScope = choice.scope;
+  fields.FInstallScopeReason = choice.reason;
 }
 
 // The installer's own earlier installation whose folder is proposed: the one
@@ -79,7 +84,6 @@ void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOp
     }
     orvek::payload::RemoveStalePrivateTempFolders();
   }
-  fields.FInstallScope = ChooseInstallScope(options.all_users);
   fields.FDeviceInfo = ComputeDeviceInfo();
   fields.FMonitors = GetMonitorIds();
   fields.FVersionValid->store(-1);
@@ -88,6 +92,7 @@ void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOp
   fields.FUninstallV50 = previous.uninstall_v50;
   fields.FRootKeyV50 = previous.root_key_v50;
   fields.FUninstallAllUsers = previous.uninstall_all_users;
+  DecideInstallScope(fields, options);
   view.SetTargetText(ChooseTargetDirectory(OwnEarlierInstallation(fields), fields.FUninstallV50, ProgramFilesFolder(),
                                            &orvek::system::DirectoryExists));
   fields.FExpandHeight = ExpandHeight(view.WindowWidth());

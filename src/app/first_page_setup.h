@@ -26,6 +26,7 @@ struct TInstallerFields {
   // The installer's own entry under HKLM: an all-users installation.
   std::wstring FUninstallAllUsers;
   orvek::system::InstallScope FInstallScope = orvek::system::InstallScope::kCurrentUser;
+  std::wstring FInstallScopeReason;  // why that scope (ChooseInstallScope)
   std::wstring FClientId;
   std::wstring FDeviceInfo, FMonitors;
   int FExpandHeight = 0;
@@ -62,20 +63,22 @@ struct SetUpOptions {
   // A dry run (/PLAN) changes nothing: it leaves what ended runs left in the
   // temporary directory.
   bool dry_run = false;
-  // /ALLUSERS of an unattended run. Under the LocalSystem account every run
-  // installs for all users, the window's too.
+  // A run without the window (/S, /PLAN) and its /ALLUSERS and /CURRENTUSER;
+  // ChooseInstallScope (install_rules.h) says what they mean.
+  bool unattended = false;
   bool all_users = false;
+  bool current_user = false;
 };
 
 // Runs the set-up in its order. A failure raised by a step ends it there and
 // reaches the caller (the window shows its message); what earlier steps set
 // stays. Right after the installer mutex, an installation that ended midway
 // is taken back (system::RepairInterruptedInstallation); a dry run leaves it,
-// and what ended runs left in the temporary directory, as they are. An
-// all-users installation is logged with its reason ("all-users installation,
-// /ALLUSERS" or "..., running as LocalSystem"); the proposed target is then the
-// all-users installation's folder before the per-user one's (the other way
-// round for a per-user installation).
+// and what ended runs left in the temporary directory, as they are. The
+// scope follows the earlier installations found (ChooseInstallScope) and is
+// logged with its reason ("all-users installation, /ALLUSERS", "per-user
+// installation, /CURRENTUSER", ...); the proposed target is the folder of the
+// earlier installation of that scope before the other scope's.
 void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOptions& options = {});
 
 // True when another installer process holds the installer mutex. The first

@@ -62,10 +62,6 @@ bool CreateInstallDirectory(const std::wstring& dir, UpgradeSteps& steps) {
   return orvek::system::DirectoryExists(dir);
 }
 
-bool SameDirectory(const std::wstring& a, const std::wstring& b) {
-  return orvek::base::SameText(StripTrailingBackslashes(a), StripTrailingBackslashes(b));
-}
-
 // An installation found in the other scope is removed and replaced like any
 // earlier one; the log says so, as it is not what the run was asked for.
 void LogScopeReplacement(const InstallRequest& request) {
@@ -86,20 +82,32 @@ void Install(const InstallRequest& request, InstallView& view, UpgradeSteps& ste
   }
   // Earlier generations are moved aside, not deleted: until the new
   // installation is complete, every failure brings them back. A location
-  // that cannot be moved ends the job (EarlierInstallationInUse).
+  // that cannot be moved ends the job (EarlierInstallationInUse). Each
+  // configuration they hold is kept: the one at the target where the client
+  // looks for it, any other in a backup of its own.
   LogScopeReplacement(request);
   const auto must_write = PayloadWrites(request, dir);
-  if (!request.uninstall_v49.empty()) {
-    app::RemoveInstallationV49(request.uninstall_v49, steps, [&] { view.SetProgressText(kUninstalling); },
-                               must_write);
+  const auto show_removal = [&] { view.SetProgressText(kUninstalling); };
+  const std::wstring& v49 = request.uninstall_v49;
+  if (!v49.empty()) {
+    app::RemoveInstallationV49(v49, steps, ConfigurationBackupName(v49, dir, L"per-user"), show_removal, must_write);
   }
   // The installer's own entry under HKLM: removed the same way.
-  if (!request.uninstall_all_users.empty() && !SameDirectory(request.uninstall_all_users, request.uninstall_v49)) {
-    app::RemoveInstallationV49(request.uninstall_all_users, steps, [&] { view.SetProgressText(kUninstalling); },
+  const std::wstring& all_users = request.uninstall_all_users;
+  if (!all_users.empty() && !SameDirectory(all_users, v49)) {
+    app::RemoveInstallationV49(all_users, steps, ConfigurationBackupName(all_users, dir, L"all-users"), show_removal,
                                must_write);
   }
-  if (!request.uninstall_v50.empty()) {
-    app::RemoveInstallationV50(request.uninstall_v50, request.root_key_v50, steps, must_write);
+  const std::wstring& v50 = request.uninstall_v50;
+  if (!v50.empty()) {
+    app::RemoveInstallationV50(v50, request.root_key_v50, steps, ConfigurationBackupName(v50, dir, L"v5.0"),
+                               must_write);
+  }
+  // Files at the target that no entry names are an earlier installation
+  // all the same (another account's, whose entry this run cannot see): they
+  // wait aside like any other, never overwritten in place.
+  if (!SameDirectory(dir, v49) && !SameDirectory(dir, all_users) && !SameDirectory(dir, v50)) {
+    app::RemoveUnrecordedInstallation(dir, steps, must_write);
   }
   // The target may have gone aside with an earlier generation it lies in.
   orvek::system::CreateDirectories(dir);

@@ -16,6 +16,7 @@
 #include "system/registry.h"
 #include "system/removal_rules.h"
 #include "system/shortcut_folders.h"
+#include "system/temp_directory.h"
 
 namespace orvek::app {
 namespace {
@@ -33,32 +34,54 @@ std::wstring GuardVerdict(const std::wstring& location) {
   return L"removal refused, " + check.refusal;
 }
 
-void SayGeneration(const wchar_t* name, HKEY root, const std::wstring& key, const std::wstring& location) {
-  const std::wstring entry = std::wstring(name) + L" " + RootName(root) + L"\\" + key;
-  if (location.empty()) return Say(entry + L", not found");
-  Say(entry + L", location " + location + L", " + GuardVerdict(location));
+// Where an earlier installation at `location` would wait, and where its
+// configuration would be kept.
+void SayRemoval(const std::wstring& name, const std::wstring& location, const std::wstring& backup_name) {
   const orvek::system::RemovalCheck check = orvek::system::CheckRemovalLocation(location, true);
   if (check.accepted()) {
-    Say(std::wstring(name) + L" would be moved aside to " + orvek::system::FreeAsideLocation(check.judged_path) +
+    Say(name + L" would be moved aside to " + orvek::system::FreeAsideLocation(check.judged_path) +
         L" and removed once the installation is complete");
+  }
+  const std::wstring config = StripTrailingBackslashes(location) + L"\\app.cfg";
+  if (orvek::system::FileExists(config)) {
+    Say(name + L" app.cfg would be backed up to " + orvek::system::GetTempDirectory() + L"\\" + backup_name);
   }
 }
 
-void SayEarlierGenerations(const InstallRequest& request) {
+void SayGeneration(const wchar_t* name, HKEY root, const std::wstring& key, const std::wstring& location,
+                   const std::wstring& backup_name) {
+  const std::wstring entry = std::wstring(name) + L" " + RootName(root) + L"\\" + key;
+  if (location.empty()) return Say(entry + L", not found");
+  Say(entry + L", location " + location + L", " + GuardVerdict(location));
+  SayRemoval(name, location, backup_name);
+}
+
+void SayEarlierGenerations(const InstallRequest& request, const std::wstring& dir) {
   namespace sys = orvek::system;
-  SayGeneration(L"v4.9", HKEY_CURRENT_USER, sys::kUninstallKeyV49, request.uninstall_v49);
-  SayGeneration(L"v4.9", HKEY_LOCAL_MACHINE, sys::kUninstallKeyV49, request.uninstall_all_users);
+  SayGeneration(L"v4.9", HKEY_CURRENT_USER, sys::kUninstallKeyV49, request.uninstall_v49,
+                ConfigurationBackupName(request.uninstall_v49, dir, L"per-user"));
+  SayGeneration(L"v4.9", HKEY_LOCAL_MACHINE, sys::kUninstallKeyV49, request.uninstall_all_users,
+                ConfigurationBackupName(request.uninstall_all_users, dir, L"all-users"));
   if (!OtherScopeInstallation(request).empty()) {
     const sys::InstallScope other = sys::OtherScope(request.scope);
     Say(std::wstring(sys::ScopeName(other)) + L" installation would be replaced, its entry " +
         RootName(sys::RegistrationRoot(other)) + L"\\" + sys::kRegistrationKey + L" and its shortcuts removed");
   }
-  SayGeneration(L"v5.0", request.root_key_v50, sys::kUninstallKeyV50, request.uninstall_v50);
+  SayGeneration(L"v5.0", request.root_key_v50, sys::kUninstallKeyV50, request.uninstall_v50,
+                ConfigurationBackupName(request.uninstall_v50, dir, L"v5.0"));
   if (!request.uninstall_v50.empty()) {
     const std::wstring root = RootName(request.root_key_v50) + L"\\";
     Say(L"v5.0 registry keys would be deleted, " + root + sys::kUninstallParentV50 + L"\\" +
         sys::kProductKeyV50 + L", " + root + L"Software\\" + sys::kProductKeyV50);
   }
+  // As the job decides (install_job.cpp): files at the target that no entry
+  // names.
+  for (const std::wstring* location : {&request.uninstall_v49, &request.uninstall_all_users, &request.uninstall_v50}) {
+    if (SameDirectory(*location, dir)) return;
+  }
+  if (!sys::HoldsAnything(dir)) return;
+  Say(L"earlier installation at the target, " + dir + L", " + GuardVerdict(dir));
+  SayRemoval(L"the earlier installation at the target", dir, sys::kConfigurationBackup);
 }
 
 std::wstring EnvironmentValue(const wchar_t* name) {
@@ -113,12 +136,12 @@ ExitCode LogInstallPlan(const PlanFacts& facts) {
   const InstallRequest& request = facts.request;
   for (const std::wstring& line : orvek::system::DescribeInterruptedInstallation()) Say(line);
   const std::wstring dir = InstallDirectory(request.target_text);
-  Say(std::wstring(orvek::system::ScopeName(request.scope)) + L" installation");
+  Say(std::wstring(orvek::system::ScopeName(request.scope)) + L" installation, " + facts.scope_reason);
   Say(L"target directory " + dir +
       (orvek::system::DirectoryExists(dir) ? L", exists" : L", would be created"));
   Say(L"free space " + FreeSpaceValue(request.free_space_label) +
       (facts.target_space_short ? L", too little, the installation would be refused" : L""));
-  SayEarlierGenerations(request);
+  SayEarlierGenerations(request, dir);
   if (request.clear_data) {
     const std::wstring user_data = EnvironmentValue(L"APPDATA") + L"\\orvekclient\\";
     Say(L"user data " + user_data + L", " + GuardVerdict(user_data));

@@ -69,6 +69,35 @@ bool RequestsUpdaterRemoval(const std::wstring& installer_path) {
   return installer_path.find(L"noupdate") != std::wstring::npos;
 }
 
+ScopeChoice ChooseInstallScope(const ScopeFacts& facts) {
+  using orvek::system::InstallScope;
+  ScopeChoice choice;
+  if (facts.all_users_switch) {
+    choice = {InstallScope::kAllUsers, L"/ALLUSERS"};
+  } else if (facts.local_system) {
+    choice = {InstallScope::kAllUsers, L"running as LocalSystem"};
+  } else if (!facts.all_users_installation.empty()) {
+    choice = {InstallScope::kAllUsers, L"upgrading the all-users installation in " + facts.all_users_installation};
+  } else if (facts.current_user_switch) {
+    return {InstallScope::kCurrentUser, L"/CURRENTUSER"};
+  } else if (facts.unattended) {
+    choice = {InstallScope::kAllUsers, L"silent run without /CURRENTUSER"};
+  } else {
+    return {InstallScope::kCurrentUser, L"run from the window, no all-users installation found"};
+  }
+  if (facts.current_user_switch) choice.reason += L", /CURRENTUSER does not apply";
+  return choice;
+}
+
+std::wstring ConfigurationBackupName(const std::wstring& location, const std::wstring& target,
+                                     const std::wstring& label) {
+  return SameDirectory(location, target) ? L"orvekteacher.cfg" : L"orvekteacher." + label + L".cfg";
+}
+
+bool SameDirectory(const std::wstring& a, const std::wstring& b) {
+  return orvek::base::SameText(StripTrailingBackslashes(a), StripTrailingBackslashes(b));
+}
+
 std::wstring FormSizeLine(int width, int height, const std::wstring& client_id) {
   return L"formsize" + std::to_wstring(width) + L"," + std::to_wstring(height) + L", " + client_id;
 }

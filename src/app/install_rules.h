@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "system/install_scope.h"
+
 namespace orvek::app {
 
 // The folders below a chosen folder (and below the program folder) that the
@@ -67,6 +69,50 @@ std::string InstallExtraData(const std::wstring& target_text, const std::wstring
 // True when the running installer's path asks for the updater to be removed:
 // it contains "noupdate", letter case as written (NoUpdate does not count).
 bool RequestsUpdaterRemoval(const std::wstring& installer_path);
+
+// What decides whom an installation is for.
+struct ScopeFacts {
+  // An earlier installation for all users: the folder of this installer's
+  // entry under HKEY_LOCAL_MACHINE, else of the v5.0 generation's there;
+  // empty when there is none.
+  std::wstring all_users_installation;
+  bool local_system = false;         // the run's account is LocalSystem
+  bool all_users_switch = false;     // /ALLUSERS
+  bool current_user_switch = false;  // /CURRENTUSER
+  bool unattended = false;           // /S or /PLAN: no window
+};
+
+struct ScopeChoice {
+  orvek::system::InstallScope scope = orvek::system::InstallScope::kCurrentUser;
+  std::wstring reason;  // for the log: L"<scope> installation, " + reason
+};
+
+// An installation keeps its scope, and a run that nobody watches is a
+// deployment to the whole PC. The first that applies:
+//   /ALLUSERS                         => all users, L"/ALLUSERS"
+//   LocalSystem                       => all users, L"running as LocalSystem"
+//   an all-users installation exists  => all users, L"upgrading the all-users
+//                                        installation in <folder>"
+//   /CURRENTUSER                      => per user,  L"/CURRENTUSER"
+//   unattended                        => all users, L"silent run without /CURRENTUSER"
+//   otherwise (the window)            => per user,  L"run from the window, no
+//                                        all-users installation found"
+// A /CURRENTUSER that does not decide is named: L"running as LocalSystem,
+// /CURRENTUSER does not apply".
+ScopeChoice ChooseInstallScope(const ScopeFacts& facts);
+
+// Where in the temporary directory an earlier installation's "app.cfg" is
+// kept when a run removes it: L"orvekteacher.cfg", which the client reads,
+// for the installation at the run's target; L"orvekteacher.<label>.cfg" for
+// any other, so that no backup overwrites another.
+//   (L"C:\orvek\a\", L"c:\orvek\A", L"per-user") => L"orvekteacher.cfg"
+//   (L"D:\orvek\b\", L"C:\orvek\a", L"per-user") => L"orvekteacher.per-user.cfg"
+std::wstring ConfigurationBackupName(const std::wstring& location, const std::wstring& target,
+                                     const std::wstring& label);
+
+// Whether two directories are the same as their texts say: ASCII letter
+// case and final backslashes ignored.
+bool SameDirectory(const std::wstring& a, const std::wstring& b);
 
 // The "formsize" log line: L"formsize520,325, " + client id.
 std::wstring FormSizeLine(int width, int height, const std::wstring& client_id);

@@ -57,15 +57,21 @@ void addPublicLog(const InstallRequest& request, const std::wstring& page, const
 
 PreviousInstallations FindPreviousInstallations() { return orvek::system::FindPreviousInstallations(); }
 
-void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps, const std::wstring& backup_name,
                            const std::function<void()>& before_emptying,
                            const std::function<bool(const std::wstring&)>& must_write) {
-  orvek::system::RemoveInstallationV49(location, steps, before_emptying, must_write);
+  orvek::system::RemoveInstallationV49(location, steps, backup_name, before_emptying, must_write);
 }
 
 void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps,
+                           const std::wstring& backup_name,
                            const std::function<bool(const std::wstring&)>& must_write) {
-  orvek::system::RemoveInstallationV50(location, root, steps, must_write);
+  orvek::system::RemoveInstallationV50(location, root, steps, backup_name, must_write);
+}
+
+void RemoveUnrecordedInstallation(const std::wstring& target, UpgradeSteps& steps,
+                                  const std::function<bool(const std::wstring&)>& must_write) {
+  orvek::system::RemoveUnrecordedInstallation(target, steps, must_write);
 }
 
 void ClearUserData() { orvek::system::ClearUserData(); }

@@ -33,19 +33,24 @@ std::wstring ComputeClientId();
 using orvek::system::PreviousInstallations;
 PreviousInstallations FindPreviousInstallations();
 
-// `before_emptying` runs after the old configuration has been saved and
-// before the location is moved aside (the worker shows its progress text
-// then). Both removals are steps of `steps`, taken back when the
-// installation fails; they throw system::EarlierInstallationInUse when the
-// location cannot be moved aside.
+// `backup_name` is the old configuration's backup in the temporary
+// directory (ConfigurationBackupName). `before_emptying` runs after it has
+// been saved and before the location is moved aside (the worker shows its
+// progress text then). The removals are steps of `steps`, taken back when
+// the installation fails; they throw system::EarlierInstallationInUse when
+// the location cannot be moved aside.
 using orvek::system::UpgradeSteps;
 // `must_write` (full paths) names the files the new installation writes: a
 // held one of those stops the upgrade.
-void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps, const std::wstring& backup_name,
                            const std::function<void()>& before_emptying,
                            const std::function<bool(const std::wstring&)>& must_write = nullptr);
 void RemoveInstallationV50(const std::wstring& location, HKEY root, UpgradeSteps& steps,
+                           const std::wstring& backup_name,
                            const std::function<bool(const std::wstring&)>& must_write = nullptr);
+// An earlier installation at the target that no entry names.
+void RemoveUnrecordedInstallation(const std::wstring& target, UpgradeSteps& steps,
+                                  const std::function<bool(const std::wstring&)>& must_write = nullptr);
 void ClearUserData();
 // Shortcuts and the uninstall entry of `request` for `dir` (its trimmed
 // target), in its scope; never throws.

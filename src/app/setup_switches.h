@@ -8,9 +8,10 @@
 //   /DIR=<dir>, /DIR="<dir>"   target directory anywhere on the line
 //   /NODESKTOP, /NOSTARTMENU   leave out the desktop shortcut, the start menu
 //   /CLEARUSERDATA             delete the client's user data
-//   /ALLUSERS                  install for all users of the machine (implied
-//                              under the LocalSystem account)
-//   /CURRENTUSER               install for the signed-in user only
+//   /ALLUSERS                  install for all users of the machine (what a
+//                              silent run does anyway, unless /CURRENTUSER)
+//   /CURRENTUSER               install for the signed-in user only; refused
+//                              together with /ALLUSERS
 //   /LOG=<file>                also write the run's log records to <file>
 //   /?, /HELP                  show the switches and the exit codes, change
 //                              nothing (with /S or /PLAN: show nothing either)

@@ -168,6 +168,7 @@ ExitCode Install(const SetupSwitches& switches, const TInstallerFields& fields, 
 ExitCode Plan(const SetupSwitches& switches, const TInstallerFields& fields, const QuietFirstPage& page) {
   PlanFacts facts;
   facts.request = MakeRequest(switches, fields, page);
+  facts.scope_reason = fields.FInstallScopeReason;
   facts.target_space_short = page.Refusal() == ExitCode::kDiskSpace;
   facts.verdict = WaitForVerdict(fields);
   facts.client_running = ClientRuns();
@@ -187,7 +188,7 @@ ExitCode Run(const SetupSwitches& switches) {
   TInstallerFields fields;
   QuietFirstPage page(switches.target);
   try {
-    SetUpFirstPage(fields, page, {switches.plan, switches.all_users});
+    SetUpFirstPage(fields, page, {switches.plan, true, switches.all_users, switches.current_user});
   } catch (const std::exception& e) {
     orvek::log::LogError(L"silent install, setup failed, " + orvek::base::WideFromUtf8(e.what()));
     return ExitCode::kInstallFailed;

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <string_view>
+
+#include "base/unique_handle.h"
+
 namespace orvek::system {
 
 void CreateDirectories(const std::wstring& dir) {
@@ -31,6 +35,18 @@ std::wstring FullPath(const std::wstring& path) {
 bool DirectoryExists(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool HoldsAnything(const std::wstring& directory) {
+  WIN32_FIND_DATAW found{};
+  const base::UniqueFindHandle search =
+      base::MakeUniqueFindHandle(::FindFirstFileW((directory + L"\\*").c_str(), &found));
+  if (!search) return false;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name != L"." && name != L"..") return true;
+  } while (::FindNextFileW(search.get(), &found));
+  return false;
 }
 
 bool FileExists(const std::wstring& path) {

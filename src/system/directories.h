@@ -18,6 +18,9 @@ std::wstring FullPath(const std::wstring& path);
 // True for an existing directory (a link to one counts).
 bool DirectoryExists(const std::wstring& path);
 
+// True for an existing directory with at least one entry in it.
+bool HoldsAnything(const std::wstring& directory);
+
 // True for an existing file that is not a directory.
 bool FileExists(const std::wstring& path);
 

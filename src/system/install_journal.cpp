@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "base/unicode.h"
 #include "log/logs.h"
+#include "system/run_owner.h"
 
 namespace orvek::system {
 namespace {
@@ -20,6 +21,29 @@ void LogUnavailable(const std::wstring& why) {
   static std::atomic<bool> logged{false};
   if (!logged.exchange(true)) {
     log::LogWarn(L"install journal unavailable, an ended run cannot be taken back, " + why);
+  }
+}
+
+// Both are asked once: they do not change while the process runs.
+const std::wstring& ThisRun() {
+  static const std::wstring run = CurrentRunId();
+  return run;
+}
+const std::wstring& ThisAccount() {
+  static const std::wstring account = CurrentAccountSid();
+  return account;
+}
+
+// Also over a journal that an earlier installer left readable for every
+// user. A journal that stays so still takes back what a run did.
+void RestrictJournal(RegistryKey& journal) {
+  try {
+    journal.RestrictToAdministrators();
+  } catch (const std::exception& e) {
+    static std::atomic<bool> logged{false};
+    if (!logged.exchange(true)) {
+      log::LogWarn(L"install journal not restricted to administrators, " + base::WideFromUtf8(e.what()));
+    }
   }
 }
 
@@ -43,6 +67,8 @@ void WriteFields(RegistryKey& key, const JournalRecord& record) {
     key.WriteString(L"held", held);
     key.WriteString(L"held_recorded", L"1");
   }
+  key.WriteString(L"run", record.run);
+  key.WriteString(L"account", record.account);
 }
 
 // "a|b\c|" => {"a", "b\c"}: no file name holds a "|".
@@ -100,6 +126,8 @@ std::vector<JournalRecord> ReadJournal() {
       record.aside_identity = key->ReadString(L"aside_identity");
       record.held_recorded = key->ReadString(L"held_recorded") == L"1";
       record.held = SplitHeld(key->ReadString(L"held"));
+      record.run = key->ReadString(L"run");
+      record.account = key->ReadString(L"account");
       records.push_back(std::move(record));
     } catch (const std::exception& e) {
       log::LogWarn(L"install journal record unreadable, " + name + L", " + base::WideFromUtf8(e.what()));
@@ -115,6 +143,7 @@ std::optional<RegistryKey> AddJournalRecord(JournalRecord& record) {
       LogUnavailable(L"the key cannot be created");
       return std::nullopt;
     }
+    RestrictJournal(*journal);
     std::int32_t next = 1;
     for (const std::wstring& name : journal->SubKeyNames()) {
       next = std::max(next, base::ParseDecimalInt32(name).value_or(0) + 1);
@@ -126,6 +155,8 @@ std::optional<RegistryKey> AddJournalRecord(JournalRecord& record) {
       LogUnavailable(L"a record cannot be created");
       return std::nullopt;
     }
+    record.run = ThisRun();
+    record.account = ThisAccount();
     WriteFields(*key, record);
     record.id = id;
     return key;
@@ -159,8 +190,15 @@ void RemoveJournalRecord(const JournalRecord& record) {
   DeleteJournalIfEmpty();
 }
 
+RecordTurn TurnOf(const JournalRecord& record) {
+  const RecordOwner owner{record.run, record.account,
+                          record.kind == L"registry" && record.root == L"HKEY_CURRENT_USER"};
+  return DecideRecordTurn(owner, {ThisRun(), ThisAccount(), false}, &ProcessRuns);
+}
+
 void CompleteJournal() {
   for (JournalRecord& record : ReadJournal()) {
+    if (TurnOf(record) != RecordTurn::kActOn) continue;
     if (record.kind == L"moved" || record.kind == L"shortcut") {
       record.completed = true;
       UpdateJournalRecord(record);

@@ -29,6 +29,11 @@
 // aside is recorded only once the rename to it has succeeded. The undo and
 // the repair act only on what has the recorded identity.
 //
+// Every record also names its owner (journal_owner_rules.h): run, the run
+// that wrote it ("<process id>:<creation time>"), and account, that run's
+// SID. Only administrators and SYSTEM can open the journal: the saved
+// copies are other accounts' settings.
+//
 // A record goes once its change has been taken back or, for "moved", once
 // the directory aside is gone; the journal's key goes with its last record.
 // All functions run on one thread at a time (the installer mutex's holder)
@@ -40,6 +45,7 @@
 #include <string>
 #include <vector>
 
+#include "system/journal_owner_rules.h"
 #include "system/registry.h"
 
 namespace orvek::system {
@@ -54,13 +60,20 @@ struct JournalRecord {
   std::wstring identity, placeholder, aside_identity;
   std::vector<std::wstring> held;  // relative to path
   bool held_recorded = false;
+  // Filled in by AddJournalRecord; empty in records of earlier installers.
+  std::wstring run, account;
 };
+
+// Whether this run may act on `record`: take it back, complete it, remove
+// it (journal_owner_rules.h).
+RecordTurn TurnOf(const JournalRecord& record);
 
 // Every record, oldest first; empty when there is no journal.
 std::vector<JournalRecord> ReadJournal();
 
-// Writes `record` as the newest record, sets its id and returns its key for
-// more data; nullopt when it could not be written.
+// Writes `record` as the newest record of this run and account, sets its
+// id, run and account and returns its key for more data; nullopt when it
+// could not be written.
 std::optional<RegistryKey> AddJournalRecord(JournalRecord& record);
 
 // Rewrites the fields of a written record (a new `aside`).
@@ -75,7 +88,8 @@ void RemoveJournalRecord(const JournalRecord& record);
 // An installation completed: every "moved" and "shortcut" record is marked
 // completed (what it keeps aside is no longer needed) and every other
 // record goes, those of runs that ended earlier included, which this
-// installation replaced.
+// installation replaced. Records this run may not act on (TurnOf) stay as
+// they are.
 void CompleteJournal();
 
 }  // namespace orvek::system

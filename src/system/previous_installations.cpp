@@ -34,19 +34,29 @@ std::wstring EnvironmentVariable(const wchar_t* name) {
 // to a new file of a fresh name (never opened if something is there), which
 // then replaces the entry at the backup's name: a link there is replaced as
 // a name, its target never written.
-void BackUpConfiguration(const std::wstring& location) {
+void CopyConfiguration(const std::wstring& location, const std::wstring& backup_name) {
   const std::wstring source = location + L"\\app.cfg";
   const DWORD attributes = ::GetFileAttributesW(source.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
     return;
   }
-  const std::wstring backup = GetTempDirectory() + L"\\orvekteacher.cfg";
+  const std::wstring backup = GetTempDirectory() + L"\\" + backup_name;
   const std::wstring fresh = backup + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
                              std::to_wstring(::GetTickCount64()) + L".new";
   if (!::CopyFileW(source.c_str(), fresh.c_str(), TRUE)) return;
   if (!::MoveFileExW(fresh.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     ::DeleteFileW(fresh.c_str());
+    return;
+  }
+  log::LogInfo(L"app.cfg backed up, " + source + L" to " + backup);
+}
+
+void BackUpConfiguration(const std::wstring& location, const std::wstring& backup_name) {
+  try {
+    CopyConfiguration(location, backup_name);
+  } catch (const std::exception& e) {
+    log::LogWarn(L"backup of app.cfg failed, " + base::WideFromUtf8(e.what()));
   }
 }
 
@@ -93,15 +103,11 @@ bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_k
   }
 }
 
-void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps, const std::wstring& backup_name,
                            const std::function<void()>& before_emptying,
                            const std::function<bool(const std::wstring&)>& must_write) {
   log::LogInfo(L"begin to uninstall oldversion " + location);
-  try {
-    BackUpConfiguration(location);
-  } catch (const std::exception& e) {
-    log::LogWarn(L"backup of app.cfg failed, " + base::WideFromUtf8(e.what()));
-  }
+  BackUpConfiguration(location, backup_name);
   if (before_emptying) {
     try {
       before_emptying();
@@ -118,14 +124,24 @@ void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
 }
 
 void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50, UpgradeSteps& steps,
+                           const std::wstring& backup_name,
                            const std::function<bool(const std::wstring&)>& must_write) {
   log::LogInfo(L"begin to uninstall oldversion " + location);
+  BackUpConfiguration(location, backup_name);
   steps.Run(MoveAsideStep(location, must_write));
   log::LogInfo(L"uninstall oldversion end");
   log::LogInfo(L"begin to delete v5.0 registry.");
   steps.Run(DeleteRegistryKeyStep(root_key_v50, kUninstallParentV50, kProductKeyV50));
   steps.Run(DeleteRegistryKeyStep(root_key_v50, L"Software", kProductKeyV50));
   log::LogInfo(L"end delete v5.0 registry.");
+}
+
+void RemoveUnrecordedInstallation(const std::wstring& target, UpgradeSteps& steps,
+                                  const std::function<bool(const std::wstring&)>& must_write) {
+  if (!HoldsAnything(target)) return;
+  log::LogInfo(L"earlier installation at the target, " + target);
+  BackUpConfiguration(target, kConfigurationBackup);
+  steps.Run(MoveAsideStep(target, must_write));
 }
 
 void ClearUserData() {

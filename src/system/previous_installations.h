@@ -54,27 +54,42 @@ PreviousInstallations FindPreviousInstallations();
 // with "del registry error, <message>, path <parent>, key <sub>" logged.
 bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_key, HKEY root);
 
-// Backs up "app.cfg" to "<temp>\orvekteacher.cfg", moves `location` aside
+// The configuration backup that the client reads, in the temporary
+// directory: the "app.cfg" of the installation a run replaces at its target.
+inline constexpr wchar_t kConfigurationBackup[] = L"orvekteacher.cfg";
+
+// Backs up "app.cfg" to "<temp>\<backup_name>", moves `location` aside
 // (MoveAsideStep: an empty directory stays in its place) and deletes the
 // shortcut at the root of its drive, both as steps of `steps`, which takes
-// them back or completes them. Logs its begin and end. `before_emptying`,
-// when given, runs between the backup and the move (the window shows its
-// removal text then); a failure it raises is logged and the removal goes
-// on. Install worker thread. Throws EarlierInstallationInUse when the
-// location cannot be moved; nothing is deleted then.
+// them back or completes them. Logs its begin and end, and the backup
+// ("app.cfg backed up, <file> to <backup>"). `before_emptying`, when given,
+// runs between the backup and the move (the window shows its removal text
+// then); a failure it raises is logged and the removal goes on. Install
+// worker thread. Throws EarlierInstallationInUse when the location cannot
+// be moved; nothing is deleted then.
 // `must_write` tells which files the new installation writes (full
 // paths): a held one of those stops the upgrade (MoveAsideStep).
-void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps,
+void RemoveInstallationV49(const std::wstring& location, UpgradeSteps& steps, const std::wstring& backup_name,
                            const std::function<void()>& before_emptying = nullptr,
                            const std::function<bool(const std::wstring&)>& must_write = nullptr);
 
-// Moves `location` aside and deletes the v5.0 keys below `root_key_v50`
-// (each key copied for taking it back), the latter whatever the move did,
-// as steps of `steps`. Install worker thread. Throws
-// EarlierInstallationInUse when the location cannot be moved; nothing is
-// deleted then.
+// Backs up "app.cfg" as RemoveInstallationV49 does, moves `location` aside
+// and deletes the v5.0 keys below `root_key_v50` (each key copied for taking
+// it back), the latter whatever the move did, as steps of `steps`. Install
+// worker thread. Throws EarlierInstallationInUse when the location cannot be
+// moved; nothing is deleted then.
 void RemoveInstallationV50(const std::wstring& location, HKEY root_key_v50, UpgradeSteps& steps,
+                           const std::wstring& backup_name,
                            const std::function<bool(const std::wstring&)>& must_write = nullptr);
+
+// Where `target` is a directory that holds anything, that is an earlier
+// installation no entry of this account names: "earlier installation at the
+// target, <target>" is logged, its "app.cfg" backed up to
+// kConfigurationBackup and the directory moved aside as a step of `steps`.
+// Nothing happens for a missing or empty directory. Throws as
+// RemoveInstallationV49.
+void RemoveUnrecordedInstallation(const std::wstring& target, UpgradeSteps& steps,
+                                  const std::function<bool(const std::wstring&)>& must_write = nullptr);
 
 // Empties and removes "%APPDATA%\orvekclient\" (through DelDir's guard).
 // Install worker thread; never throws.

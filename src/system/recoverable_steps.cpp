@@ -527,10 +527,14 @@ class DeleteRegistryKeyTree : public RecoverableStep {
       if (AddJournalRecord(record_)) {
         try {
           if (std::optional<RegistryKey> saved = RegistryKey::Create(HKEY_LOCAL_MACHINE, SavedPath())) {
+            // A user's own settings: no other user may read the copy, also
+            // where the journal's own restriction does not reach.
+            saved->RestrictToAdministrators();
             saved->CopyTreeFrom(*source);
           }
         } catch (const std::exception& e) {
           log::LogWarn(L"registry key not saved, " + FullName() + L", " + Text(e));
+          if (std::optional<RegistryKey> record = OpenJournalRecord(record_)) record->DeleteKeyTree(L"saved");
         }
       }
     }
@@ -559,6 +563,18 @@ class DeleteRegistryKeyTree : public RecoverableStep {
   std::wstring SavedPath() const { return std::wstring(kInstallJournalKey) + L"\\" + record_.id + L"\\saved"; }
 };
 
+// What a record another run still works on, or another account's key,
+// stands for; it is left as it is.
+std::wstring LeftRecordLine(const JournalRecord& r, RecordTurn turn) {
+  std::wstring what = r.kind == L"registry" ? r.root + L"\\" + r.path + L"\\" + r.key
+                      : r.aside.empty()     ? r.path
+                                            : r.path + L", " + r.aside;
+  if (turn == RecordTurn::kLeaveRunGoingOn) {
+    return L"install journal record left, its run still goes on, " + r.run + L", " + r.kind + L" " + what;
+  }
+  return L"registry key left for its own account's next run, " + r.account + L", " + what;
+}
+
 std::unique_ptr<RecoverableStep> StepFromRecord(const JournalRecord& record) {
   if (record.kind == L"created") return std::make_unique<CreateDirectory>(record);
   if (record.kind == L"moved") return std::make_unique<MoveAside>(record);
@@ -568,10 +584,10 @@ std::unique_ptr<RecoverableStep> StepFromRecord(const JournalRecord& record) {
 }
 
 // What completed installations kept aside: removed where it can be now,
-// kept recorded where not.
+// kept recorded where not. One that is still removing it does so itself.
 void RemoveCompletedAsides() {
   for (const JournalRecord& record : ReadJournal()) {
-    if (!record.completed) continue;
+    if (!record.completed || TurnOf(record) != RecordTurn::kActOn) continue;
     const std::unique_ptr<RecoverableStep> step = StepFromRecord(record);
     if (!step || step->Complete()) RemoveJournalRecord(record);
   }
@@ -655,6 +671,10 @@ void RepairInterruptedInstallation() noexcept {
     bool announced = false;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
       if (it->completed) continue;
+      if (const RecordTurn turn = TurnOf(*it); turn != RecordTurn::kActOn) {
+        log::LogInfo(LeftRecordLine(*it, turn));
+        continue;
+      }
       if (!announced) log::LogInfo(L"interrupted installation found, taking it back");
       announced = true;
       const std::unique_ptr<RecoverableStep> step = StepFromRecord(*it);
@@ -668,6 +688,7 @@ void RepairInterruptedInstallation() noexcept {
 
 bool InterruptedInstallationMovesTrees() {
   for (const JournalRecord& record : ReadJournal()) {
+    if (TurnOf(record) != RecordTurn::kActOn) continue;
     if (!record.aside.empty() || (record.kind == L"created" && !record.completed)) return true;
   }
   return false;
@@ -678,7 +699,9 @@ std::vector<std::wstring> DescribeInterruptedInstallation() {
   const std::vector<JournalRecord> records = ReadJournal();
   for (auto it = records.rbegin(); it != records.rend(); ++it) {
     const JournalRecord& r = *it;
-    if (r.completed) {
+    if (const RecordTurn turn = TurnOf(r); turn != RecordTurn::kActOn) {
+      lines.push_back(LeftRecordLine(r, turn));
+    } else if (r.completed) {
       lines.push_back(L"kept aside by a completed installation, would be removed, " + r.aside);
     } else if (r.kind == L"moved") {
       lines.push_back(L"interrupted installation, earlier installation would be moved back, " +

@@ -1,5 +1,7 @@
 #include "system/registry.h"
 
+#include <sddl.h>
+
 #include <vector>
 
 #include "base/os_error.h"
@@ -8,6 +10,10 @@
 
 namespace orvek::system {
 namespace {
+
+// Protected (nothing inherited from above); full access for SYSTEM and the
+// built-in Administrators, inherited by subkeys.
+constexpr wchar_t kAdministratorsOnlySddl[] = L"D:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)";
 
 REGSAM Rights(RegistryAccess access) {
   return (access == RegistryAccess::kRead ? KEY_READ : KEY_ALL_ACCESS) | KEY_WOW64_32KEY;
@@ -122,6 +128,17 @@ std::vector<std::wstring> RegistryKey::SubKeyNames() const {
 void RegistryKey::CopyTreeFrom(const RegistryKey& source) {
   const LONG status = ::RegCopyTreeW(source.get(), nullptr, key_.get());
   if (status != ERROR_SUCCESS) throw base::OsError("RegCopyTreeW", static_cast<DWORD>(status));
+}
+
+void RegistryKey::RestrictToAdministrators() {
+  base::UniqueLocalMemory descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnlySddl, SDDL_REVISION_1,
+                                                              descriptor.put(), nullptr)) {
+    throw base::OsError("ConvertStringSecurityDescriptorToSecurityDescriptorW", ::GetLastError());
+  }
+  const LONG status =
+      ::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, descriptor.get());
+  if (status != ERROR_SUCCESS) throw base::OsError("RegSetKeySecurity", static_cast<DWORD>(status));
 }
 
 }  // namespace orvek::system

@@ -71,6 +71,13 @@ class RegistryKey {
   // values of the same name. Throws base::OsError on failure.
   void CopyTreeFrom(const RegistryKey& source);
 
+  // Only the built-in Administrators and SYSTEM may open the key from now
+  // on, with every right, whatever the keys above allow; subkeys created
+  // later inherit that where the system hands entries down (Windows does,
+  // Wine does not). Needs a key opened with full access. Throws
+  // base::OsError on failure.
+  void RestrictToAdministrators();
+
   HKEY get() const noexcept { return key_.get(); }
 
  private:

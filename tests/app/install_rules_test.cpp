@@ -56,5 +56,32 @@ TEST(InstallDirectoryText, TrimsBlanksAndTrailingBackslashes) {
   EXPECT_FALSE(RequestsUpdaterRemoval(L"C:\\Downloads\\NoUpdate\\setup.exe"));
 }
 
+TEST(InstallScope, AnInstallationKeepsItsScopeAndSilentRunsAreForAllUsers) {
+  using orvek::system::InstallScope;
+  constexpr InstallScope kAll = InstallScope::kAllUsers, kUser = InstallScope::kCurrentUser;
+  const std::wstring found = L"C:\\PF\\orvek\\orvekteacher\\";
+  const struct {
+    ScopeFacts facts;
+    InstallScope scope;
+    const wchar_t* reason;
+  } cases[] = {
+      {{L"", false, false, false, false}, kUser, L"run from the window, no all-users installation found"},
+      {{found, false, false, false, false}, kAll, L"upgrading the all-users installation in C:\\PF\\orvek\\orvekteacher\\"},
+      {{L"", true, false, false, false}, kAll, L"running as LocalSystem"},
+      {{L"", false, false, false, true}, kAll, L"silent run without /CURRENTUSER"},
+      {{L"", false, false, true, true}, kUser, L"/CURRENTUSER"},
+      {{found, false, false, true, true}, kAll,
+       L"upgrading the all-users installation in C:\\PF\\orvek\\orvekteacher\\, /CURRENTUSER does not apply"},
+      {{L"", true, false, true, true}, kAll, L"running as LocalSystem, /CURRENTUSER does not apply"},
+      {{found, true, true, false, true}, kAll, L"/ALLUSERS"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    const ScopeChoice choice = ChooseInstallScope(c.facts);
+    EXPECT_EQ(choice.scope, c.scope);
+    EXPECT_EQ(choice.reason, c.reason);
+  }
+}
+
 }  // namespace
 }  // namespace orvek::app

@@ -21,11 +21,13 @@
 #include "base/unicode.h"
 #include "net/json_value.h"
 #include "net/service_config.h"
+#include "readme_examples.h"
 #include "support/child_process.h"
 #include "support/drive_fill.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
+#include "support/wine_links.h"
 #include "support/window_capture.h"
 #include "system/temp_directory.h"
 #include "ui_driver.h"
@@ -90,13 +92,21 @@ fs::path DefaultTarget() {
   return fs::path(folder) / L"orvek" / L"orvekteacher";
 }
 
-std::wstring RegistryString(HKEY root, const std::wstring& key, const std::wstring& name) {
+// `view` KEY_WOW64_32KEY: as the installer sees HKEY_LOCAL_MACHINE.
+std::wstring RegistryString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0) {
+  HKEY opened = nullptr;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return L"";
   wchar_t value[1024] = {};
   DWORD size = sizeof value;
-  if (::RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
-    return L"";
-  }
-  return value;
+  const LONG status = ::RegGetValueW(opened, nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size);
+  ::RegCloseKey(opened);
+  return status == ERROR_SUCCESS ? value : L"";
+}
+
+fs::path CommonFolder(int csidl) {
+  wchar_t folder[MAX_PATH] = {};
+  ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder);
+  return folder;
 }
 
 void SetRegistryString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value) {
@@ -299,6 +309,8 @@ class InstallTest : public ::testing::Test {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kV50Key);
     std::error_code ec;
     fs::remove_all(DefaultTarget(), ec);
+    fs::remove(CommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY) / L"Orvek教师客户端.lnk", ec);
+    fs::remove_all(CommonFolder(CSIDL_COMMON_PROGRAMS) / L"Orvek", ec);
   }
 
   // A copy of the sample installer at `relative` below the scratch folder.
@@ -457,41 +469,74 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
             (target / L"uninstall.exe").wstring());
 }
 
-// An installation for all users, as a management tool leaves it, found by a
-// teacher's run of the window: proposed as the target, removed and replaced
-// by a per-user installation, its entry and common shortcuts gone.
-TEST_F(InstallTest, APerUserRunReplacesAnAllUsersInstallation) {
-  const fs::path all_users = L"C:\\Orvek All Users\\orvek\\client";
-  const fs::path common_link = [] {
-    wchar_t desktop[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
-    return fs::path(desktop) / L"Orvek教师客户端.lnk";
-  }();
-  const std::wstring args = L"/S /ALLUSERS /D=" + all_users.wstring();
-  ChildProcess silent = ChildProcess::Start(Installer(L"deploy\\orvek-setup-v6.15.1.exe").wstring(), {}, &args);
-  ASSERT_EQ(silent.WaitForExit(90000), 0u);
-  ASSERT_TRUE(fs::exists(common_link));
+// The README's computer start-up script (LocalSystem) and a teacher's run of
+// the window, taking turns on one PC: the teacher's run upgrades what the
+// script deployed for all users, the script finds it upgraded and leaves it,
+// and nobody's entry or shortcuts go. Wine has one account: the seam
+// ORVEK_TEST_AS_LOCAL_SYSTEM stands for the script's LocalSystem, the plain
+// window run for the teacher. (The user's own desktop is not looked at: under
+// Wine it is the Unix home, which every prefix on the machine shares.)
+TEST_F(InstallTest, TheStartUpScriptAndATeachersWindowRunKeepOneAllUsersInstallation) {
+  const fs::path common_link = CommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY) / L"Orvek教师客户端.lnk";
+  const fs::path common_menu = CommonFolder(CSIDL_COMMON_PROGRAMS) / L"Orvek";
+  std::string script;
+  for (const ReadmeExample& example : ReadmeExamples()) {
+    if (example.script && example.text.find("/ALLUSERS") != std::string::npos) script = example.text;
+  }
+  ASSERT_NE(script, "") << "the README's start-up script for all users";
+  const fs::path deploy = dir_.path() / L"deploy";
+  fs::create_directories(deploy);
+  Installer(L"deploy\\orvek-setup-v6.15.1.exe");
+  const ScopedDrive deploy_drive(L'U', deploy.wstring());
+  const fs::path batch = dir_.path() / L"startup.bat";
+  std::ofstream(batch, std::ios::binary) << StartingFromDriveU(script);
+  wchar_t cmd[MAX_PATH] = {};
+  ::GetSystemDirectoryW(cmd, MAX_PATH);
+  wchar_t log_path[MAX_PATH] = {};
+  ::ExpandEnvironmentStringsW(L"%SystemRoot%\\Temp\\orvek-install.log", log_path, MAX_PATH);
+  fs::remove(log_path);
+  const auto expect_one_all_users_installation = [&] {
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", KEY_WOW64_32KEY),
+              (DefaultTarget() / L"uninstall.exe").wstring());
+    EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"), L"");
+    EXPECT_TRUE(fs::exists(common_link));
+    EXPECT_TRUE(fs::exists(common_menu / L"Orvek教师客户端.lnk"));
+    EXPECT_FALSE(fs::exists(DefaultTarget().wstring() + L".orvek-previous"));
+    ExpectSampleTree(DefaultTarget(), /*with_updater=*/true);
+  };
 
-  LogTail log;
-  ASSERT_NE(Start(Installer()), nullptr);
-  EXPECT_EQ(Text(L"edtInstallDir"), all_users.wstring());
-  Press(L"btnInstall");
-  ASSERT_EQ(WaitForOutcome(log), "ok");
-  Finish();
-  const std::string text = log.Appended();
-  EXPECT_NE(text.find("all-users installation found, replaced by this per-user installation, " +
-                      all_users.string() + "\\"),
-            std::string::npos)
-      << text;
-  EXPECT_NE(text.find("begin to uninstall oldversion " + all_users.string() + "\\"), std::string::npos);
-  ExpectSampleTree(all_users, /*with_updater=*/true);
-  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
-            (all_users / L"uninstall.exe").wstring());
-  HKEY machine_entry = nullptr;
-  EXPECT_NE(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &machine_entry),
-            ERROR_SUCCESS);
-  EXPECT_FALSE(fs::exists(common_link));
-  fs::remove_all(L"C:\\Orvek All Users");
+  std::string script_log;
+  for (int round = 1; round <= 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", L"1");
+    const DWORD code = ChildProcess::Start(std::wstring(cmd) + L"\\cmd.exe", {L"/c", batch.wstring()}).WaitForExit(120000);
+    ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", nullptr);
+    EXPECT_EQ(code, 0u);
+    // The script installs once; afterwards its detection finds the
+    // installation the teacher's runs keep for all users.
+    if (round == 1) {
+      script_log = ReadAll(log_path);
+      EXPECT_NE(script_log.find("all-users installation, /ALLUSERS"), std::string::npos) << script_log;
+      EXPECT_NE(script_log.find("silent install end, 0 success"), std::string::npos) << script_log;
+    }
+    EXPECT_EQ(ReadAll(log_path), script_log) << "installed again by the script";
+    expect_one_all_users_installation();
+
+    LogTail log;
+    ASSERT_NE(Start(Installer()), nullptr);
+    EXPECT_EQ(Text(L"edtInstallDir"), DefaultTarget().wstring());
+    Press(L"btnInstall");
+    ASSERT_EQ(WaitForOutcome(log), "ok");
+    Finish();
+    const std::string text = log.Appended();
+    EXPECT_NE(text.find("all-users installation, upgrading the all-users installation in " + DefaultTarget().string() +
+                        "\\"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("registration removed"), std::string::npos) << text;
+    expect_one_all_users_installation();
+  }
+  fs::remove(log_path);
 }
 
 // A v4.9 location whose folder is gone gives way to an existing v5.0 one,

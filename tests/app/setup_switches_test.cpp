@@ -24,7 +24,9 @@ TEST(SetupSwitches, NamesIgnoreCaseAndTakeSlashOrDash) {
   EXPECT_FALSE(sw.add_desktop);
   EXPECT_FALSE(sw.add_start_menu);
   EXPECT_TRUE(sw.clear_user_data);
+  EXPECT_FALSE(sw.current_user);
   EXPECT_EQ(sw.error, L"");
+  EXPECT_TRUE(Parse(L"/S -CurrentUser").current_user);
 }
 
 TEST(SetupSwitches, DefaultsAreTheFirstPagesAndAPlainRunIsAttended) {
@@ -81,6 +83,8 @@ TEST(SetupSwitches, BadCommandLinesSayWhatIsWrong) {
       {L"/S /DIR=C:\\.", L"target directory is a root, C:\\."},
       {L"/S /D=C:\\orvek\\..", L"target directory is a root, C:\\orvek\\.."},
       {L"/S /D=\\\\srv\\share\\orvek", L"target directory is not on a drive with a letter, \\\\srv\\share\\orvek"},
+      {L"/S /ALLUSERS /CurrentUser", L"/ALLUSERS and /CURRENTUSER together"},
+      {L"/S /CURRENTUSER -allusers", L"/ALLUSERS and /CURRENTUSER together"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Parse(c.args).error, c.error) << c.args;

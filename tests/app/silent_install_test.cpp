@@ -2,6 +2,7 @@
 // sample installer with switches, no window ever, an exit code that says
 // how it ended.
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/unicode.h"
 #include "support/child_process.h"
 #include "support/drive_fill.h"
 #include "support/log_tail.h"
@@ -28,6 +30,8 @@
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
 #include "base/unicode.h"
+#include "system/journal_owner_rules.h"
+#include "system/run_owner.h"
 #include "system/temp_directory.h"
 
 namespace orvek::test {
@@ -119,6 +123,85 @@ bool JournalExists() {
   ::RegCloseKey(key);
   return true;
 }
+
+constexpr const wchar_t* kJournal = L"Software\\orvek-teacher-install";
+
+// The journal's records, oldest first, each as its values.
+std::vector<std::map<std::wstring, std::wstring>> JournalRecords() {
+  std::vector<std::map<std::wstring, std::wstring>> records;
+  HKEY journal = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kJournal, 0, KEY_READ | KEY_WOW64_32KEY, &journal) != ERROR_SUCCESS) {
+    return records;
+  }
+  wchar_t name[64] = {};
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 64;
+    if (::RegEnumKeyExW(journal, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    std::map<std::wstring, std::wstring> record{{L"id", name}};
+    for (const wchar_t* value : {L"kind", L"path", L"aside", L"root", L"key", L"run", L"account"}) {
+      record[value] = RegistryString(HKEY_LOCAL_MACHINE, std::wstring(kJournal) + L"\\" + name, value);
+    }
+    records.push_back(std::move(record));
+  }
+  ::RegCloseKey(journal);
+  return records;
+}
+
+// Writes `values` into the record `id` (created when missing), in the
+// 32-bit view where the installer keeps its journal.
+void WriteJournalRecord(const std::wstring& id, const std::map<std::wstring, std::wstring>& values) {
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kJournal) + L"\\" + id).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  for (const auto& [name, value] : values) {
+    ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  ::RegCloseKey(key);
+}
+
+// The DACL of `key` (32-bit view) in SDDL form; empty when it cannot be read.
+std::wstring KeyDacl(const std::wstring& key) {
+  HKEY opened = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, READ_CONTROL | KEY_WOW64_32KEY, &opened) != ERROR_SUCCESS) {
+    return L"";
+  }
+  std::vector<BYTE> descriptor(4096);
+  DWORD size = static_cast<DWORD>(descriptor.size());
+  const LONG status = ::RegGetKeySecurity(opened, DACL_SECURITY_INFORMATION, descriptor.data(), &size);
+  ::RegCloseKey(opened);
+  wchar_t* text = nullptr;
+  if (status != ERROR_SUCCESS ||
+      !::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return L"";
+  }
+  std::wstring dacl = text;
+  ::LocalFree(text);
+  return dacl;
+}
+
+// A run that has ended, as a record names it: a program that ran and exited.
+std::wstring EndedRunId() {
+  wchar_t cmd[MAX_PATH] = {};
+  ::GetSystemDirectoryW(cmd, MAX_PATH);
+  ChildProcess child = ChildProcess::Start(std::wstring(cmd) + L"\\cmd.exe", {L"/c", L"exit"});
+  FILETIME created{}, exited{}, kernel{}, user{};
+  ::GetProcessTimes(child.Handle(), &created, &exited, &kernel, &user);
+  child.WaitForExit(20000);
+  return system::FormatRunId(child.Pid(),
+                             (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime);
+}
+
+// Runs started while it lives belong to the account `sid`: Wine runs every
+// process as one account, so the seam ORVEK_TEST_ACCOUNT_SID names it, and
+// the one HKEY_CURRENT_USER stands for that account's hive.
+class ScopedAccount {
+ public:
+  explicit ScopedAccount(const wchar_t* sid) { ::SetEnvironmentVariableW(L"ORVEK_TEST_ACCOUNT_SID", sid); }
+  ~ScopedAccount() { ::SetEnvironmentVariableW(L"ORVEK_TEST_ACCOUNT_SID", nullptr); }
+};
 
 struct Outcome {
   DWORD code = STILL_ACTIVE;
@@ -234,6 +317,10 @@ class SilentInstallTest : public ::testing::Test {
     fs::remove(fs::path(L"C:\\") / kLink, ec);
     fs::remove(CommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY) / kLink, ec);
     fs::remove_all(CommonFolder(CSIDL_COMMON_PROGRAMS) / L"Orvek", ec);
+    for (const wchar_t* backup : {L"orvekteacher.cfg", L"orvekteacher.per-user.cfg", L"orvekteacher.all-users.cfg",
+                                  L"orvekteacher.v5.0.cfg"}) {
+      fs::remove(fs::path(system::GetTempDirectory()) / backup, ec);
+    }
   }
 
   // A directory with blanks, outside the program folder.
@@ -252,6 +339,7 @@ class SilentInstallTest : public ::testing::Test {
   // A copy of the sample installer whose payload is damaged at its end.
   fs::path DamagedAtALateItem() {
     const fs::path damaged = dir_.path() / L"damaged.exe";
+    if (fs::exists(damaged)) return damaged;
     fs::copy_file(Installer(), damaged);
     DamageLateItem(damaged);
     return damaged;
@@ -266,6 +354,19 @@ class SilentInstallTest : public ::testing::Test {
     out.seekp(132);
     out.write(version, 11);
     return installer;
+  }
+
+  // A v5.0 generation in OldV50(), recorded under HKEY_CURRENT_USER with a
+  // key of settings.
+  static fs::path OldV50() { return UpgradeTarget().parent_path() / L"orvek5"; }
+  static void PlantV50() {
+    fs::create_directories(OldV50());
+    std::ofstream(OldV50() / L"client.exe") << "v5.0";
+    const std::wstring v50 = L"\"" + (OldV50() / L"uninst.exe").wstring() + L"\" /S";
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKeyV50, L"UninstallString", REG_SZ, v50.c_str(),
+                                static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kProductKeyV50) + L"\\client").c_str(), L"server",
+                                REG_SZ, L"school", 14), ERROR_SUCCESS);
   }
 
   // Runs `installer` with the command line tail `args`, watching its windows
@@ -288,7 +389,7 @@ class SilentInstallTest : public ::testing::Test {
 
 TEST_F(SilentInstallTest, InstallsIntoATargetWithBlanksWithoutAnyWindow) {
   const size_t recorded = ReadAll(WindowsPath(ORVEK_STAND_IN_RECORD)).size();
-  const Outcome run = Run(Installer(), L"/S /NOSTARTMENU /D=" + Target().wstring());
+  const Outcome run = Run(Installer(), L"/S /CURRENTUSER /NOSTARTMENU /D=" + Target().wstring());
   EXPECT_EQ(run.code, 0u) << run.log;
   EXPECT_TRUE(run.windows.empty()) << Join(run.windows);
 
@@ -316,8 +417,8 @@ TEST_F(SilentInstallTest, InstallsIntoATargetWithBlanksWithoutAnyWindow) {
     }
   }
   EXPECT_EQ(events, 1u);
-  for (const char* line : {"silent install begin, ", "begin to install...", "UnzipProgressCallback100",
-                           "install ok.", "silent install end, 0 success"}) {
+  for (const char* line : {"silent install begin, ", "per-user installation, /CURRENTUSER", "begin to install...",
+                           "UnzipProgressCallback100", "install ok.", "silent install end, 0 success"}) {
     EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
   }
 }
@@ -363,6 +464,7 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
   } cases[] = {
       {"windows xp", L"/S", nullptr, xp, 1150},
       {"unknown switch", L"/S /QUIET", nullptr, installer, 1639},
+      {"both scopes", L"/S /ALLUSERS /CURRENTUSER", nullptr, installer, 1639},
       {"another installer", L"/S", L"#OrvekTeacherInstall", installer, 1618},
       {"client running", L"/S /D=" + Target().wstring(), L"#OrvekTeacher", installer, 4601},
       {"target cannot be created", L"/S /D=" + (file / L"orvek").wstring(), nullptr, installer, 4603},
@@ -539,7 +641,7 @@ TEST_F(SilentInstallTest, PlanListsBothGenerationsWithTheGuardsVerdictAndChanges
   std::ofstream(leftover / L"orvekteacher-tmp.zip") << "payload";
 
   const auto before = Snapshot({usual_log, plan_log});
-  const Outcome run = Run(installer, L"/PLAN /CLEARUSERDATA /LOG=" + plan_log.wstring());
+  const Outcome run = Run(installer, L"/PLAN /CURRENTUSER /CLEARUSERDATA /LOG=" + plan_log.wstring());
   const auto after = Snapshot({usual_log, plan_log});
 
   EXPECT_EQ(run.code, 0u) << run.log;
@@ -568,12 +670,15 @@ TEST_F(SilentInstallTest, PlanListsBothGenerationsWithTheGuardsVerdictAndChanges
   fs::remove_all(leftover);
 }
 
-// What management tools do: /ALLUSERS, and a run as LocalSystem (the seam
-// stands in for the account), each seen by /PLAN first.
+// What management tools do: a silent run as the deploying administrator's
+// account (nothing asked: for all users, so the README's detection rule
+// finds it), /ALLUSERS, and a run as LocalSystem (the seam stands in for
+// the account), the first seen by /PLAN first.
 TEST_F(SilentInstallTest, AllUsersRunsRegisterInTheCommonFoldersAndUnderTheMachine) {
-  const Outcome plan = Run(Installer(), L"/PLAN /ALLUSERS /D=" + Target().wstring());
+  const Outcome plan = Run(Installer(), L"/PLAN /D=" + Target().wstring());
   EXPECT_EQ(plan.code, 0u) << plan.log;
-  for (const char* line : {"all-users installation, /ALLUSERS", "plan, all-users installation",
+  for (const char* line : {"all-users installation, silent run without /CURRENTUSER",
+                           "plan, all-users installation, silent run without /CURRENTUSER",
                            "plan, uninstall entry HKEY_LOCAL_MACHINE\\Software\\MicroSoft\\Windows\\CurrentVersion\\"
                            "Uninstall\\orvek-teacher, ", ", DisplayVersion 6.15.1, InstallLocation C:\\Orvek Silent"}) {
     EXPECT_NE(plan.log.find(line), std::string::npos) << line << "\n" << plan.log;
@@ -586,16 +691,20 @@ TEST_F(SilentInstallTest, AllUsersRunsRegisterInTheCommonFoldersAndUnderTheMachi
   for (const auto& entry : fs::recursive_directory_iterator(WindowsPath(ORVEK_SAMPLE_TREE))) {
     if (entry.is_regular_file()) tree_bytes += entry.file_size();
   }
-  for (const bool as_local_system : {false, true}) {
-    SCOPED_TRACE(as_local_system ? "LocalSystem" : "/ALLUSERS");
-    if (as_local_system) ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", L"1");
-    const Outcome run = Run(Installer(), (as_local_system ? L"/S /D=" : L"/S /ALLUSERS /D=") + Target().wstring());
+  const struct {
+    const wchar_t* args;
+    bool as_local_system;
+    const char* reason;
+  } runs[] = {{L"/S /D=", false, "all-users installation, silent run without /CURRENTUSER"},
+              {L"/S /ALLUSERS /D=", false, "all-users installation, /ALLUSERS"},
+              {L"/S /D=", true, "all-users installation, running as LocalSystem"}};
+  for (const auto& r : runs) {
+    SCOPED_TRACE(r.reason);
+    if (r.as_local_system) ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", L"1");
+    const Outcome run = Run(Installer(), r.args + Target().wstring());
     ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", nullptr);
     ASSERT_EQ(run.code, 0u) << run.log;
-    EXPECT_NE(run.log.find(as_local_system ? "all-users installation, running as LocalSystem"
-                                           : "all-users installation, /ALLUSERS"),
-              std::string::npos)
-        << run.log;
+    EXPECT_NE(run.log.find(r.reason), std::string::npos) << run.log;
     EXPECT_TRUE(fs::exists(desktop_link));
     EXPECT_TRUE(fs::exists(menu / kLink));
     EXPECT_TRUE(fs::exists(menu / (std::wstring(L"卸载") + kLink)));
@@ -678,14 +787,8 @@ TEST_F(SilentInstallTest, UpgradeOverAHeldFileThePayloadWritesEndsWithItsCodeAnd
 // the shortcut at the drive's root.
 TEST_F(SilentInstallTest, UpgradeWhosePayloadIsDamagedAtALateItemBringsTheEarlierOneBack) {
   ASSERT_EQ(Run(Installer(), UpgradeArgs()).code, 0u);
-  const fs::path old50 = UpgradeTarget().parent_path() / L"orvek5";
-  fs::create_directories(old50);
-  std::ofstream(old50 / L"client.exe") << "v5.0";
-  const std::wstring v50 = L"\"" + (old50 / L"uninst.exe").wstring() + L"\" /S";
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKeyV50, L"UninstallString", REG_SZ, v50.c_str(),
-                              static_cast<DWORD>((v50.size() + 1) * 2)), ERROR_SUCCESS);
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kProductKeyV50) + L"\\client").c_str(), L"server",
-                              REG_SZ, L"school", 14), ERROR_SUCCESS);
+  const fs::path old50 = OldV50();
+  ASSERT_NO_FATAL_FAILURE(PlantV50());
   const fs::path damaged = DamagedAtALateItem();
   const std::vector<fs::path> except = RunOutputs();
   const auto before = Snapshot(except);
@@ -948,6 +1051,174 @@ TEST_F(SilentInstallThroughProxy, AScriptsSecondProxyServesWhenTheFirstIsDead) {
   EXPECT_FALSE(Has(run.log, L"PostData error, ")) << run.log;
   EXPECT_NE(record.find("\"via\": \"proxy\", \"method\": \"GET\""), std::string::npos) << record;
   EXPECT_NE(record.find("\"via\": \"proxy\", \"method\": \"POST\""), std::string::npos) << record;
+}
+
+// An upgrade in another session, in the middle of its extraction: its
+// earlier installation waits aside and its new tree is half there. Wine has
+// one session, and the installer mutex would keep a second run out anyway;
+// so the record is written here as that run writes it, naming as its run
+// this test process, which runs.
+TEST_F(SilentInstallTest, RecordsOfARunThatStillGoesOnAreLeftUntilItHasEnded) {
+  const fs::path location = UpgradeTarget();
+  fs::create_directories(Aside());
+  std::ofstream(Aside() / L"orvekclient.exe") << "earlier";
+  fs::create_directories(location);
+  std::ofstream(location / L"half.bin") << "new";
+  const std::wstring live = system::CurrentRunId();
+  WriteJournalRecord(L"0000000001", {{L"kind", L"moved"}, {L"path", location.wstring()}, {L"aside", Aside().wstring()},
+                                     {L"completed", L"0"}, {L"run", live}, {L"account", L"S-1-5-18"}});
+
+  const Outcome second = Run(Installer(), L"/S /D=" + Target().wstring());
+  EXPECT_EQ(second.code, 0u) << second.log;
+  EXPECT_NE(second.log.find("install journal record left, its run still goes on, " + base::Utf8FromWide(live) +
+                            ", moved " + location.string() + ", " + Aside().string()),
+            std::string::npos)
+      << second.log;
+  EXPECT_EQ(second.log.find("interrupted installation found"), std::string::npos) << second.log;
+  EXPECT_EQ(ReadAll(Aside() / L"orvekclient.exe"), "earlier");
+  EXPECT_TRUE(fs::exists(location / L"half.bin"));
+  ASSERT_EQ(JournalRecords().size(), 1u) << "the installation completed without touching the record";
+
+  // That run has ended (killed, or its PC switched off): the next run takes
+  // its work back.
+  WriteJournalRecord(L"0000000001", {{L"run", EndedRunId()}});
+  const Outcome third = Run(Installer(), L"/S /D=" + Target().wstring());
+  EXPECT_EQ(third.code, 0u) << third.log;
+  EXPECT_LT(third.log.find("earlier installation moved back, " + Aside().string() + " to " + location.string()),
+            third.log.find("begin to install..."))
+      << third.log;
+  EXPECT_EQ(ReadAll(location / L"orvekclient.exe"), "earlier");
+  EXPECT_FALSE(fs::exists(location / L"half.bin"));
+  EXPECT_FALSE(JournalExists());
+}
+
+// A teacher's upgrade from v5.0 ends midway: the journal holds the v5.0 keys
+// it took from that teacher's hive. The next run is another
+// account's: it takes back what lies on the machine's disk, but leaves the
+// keys for their own account, whose next run restores them. Wine has one
+// account and one HKEY_CURRENT_USER: the seam ORVEK_TEST_ACCOUNT_SID names
+// each run's account, and the one hive stands for whoever runs.
+TEST_F(SilentInstallTest, KeysTakenFromOneAccountsHiveGoBackOnlyAtThatAccountsNextRun) {
+  constexpr wchar_t kTeacher[] = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+  constexpr wchar_t kColleague[] = L"S-1-5-21-1004336348-1177238915-682003330-1002";
+  const fs::path old50 = OldV50();
+  ASSERT_NO_FATAL_FAILURE(PlantV50());
+  {
+    const ScopedAccount teacher(kTeacher);
+    const std::wstring args = L"/S /D=" + UpgradeTarget().wstring();
+    ChildProcess child = ChildProcess::Start(WindowsPath(ORVEK_SAMPLE_WITH_FILLER), {}, &args);
+    while (!fs::exists(UpgradeTarget() / L"res" / L"filler") &&
+           ::WaitForSingleObject(child.Handle(), 2) == WAIT_TIMEOUT) {
+    }
+    child.Terminate();
+  }
+  ASSERT_FALSE(fs::exists(old50 / L"client.exe"));
+  // The saved keys are the teacher's, and nobody but administrators and
+  // SYSTEM can read them.
+  const std::wstring administrators_only = L"D:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)";
+  EXPECT_EQ(KeyDacl(kJournal), administrators_only);
+  size_t saved = 0;
+  for (const auto& record : JournalRecords()) {
+    if (record.at(L"kind") != L"registry") continue;
+    ++saved;
+    EXPECT_EQ(record.at(L"account"), kTeacher);
+    EXPECT_EQ(KeyDacl(std::wstring(kJournal) + L"\\" + record.at(L"id") + L"\\saved"), administrators_only);
+  }
+  ASSERT_EQ(saved, 2u);
+
+  Outcome colleague;
+  {
+    const ScopedAccount account(kColleague);
+    colleague = Run(Installer(), L"/S /D=" + Target().wstring());
+  }
+  EXPECT_EQ(colleague.code, 0u) << colleague.log;
+  const std::string left = "registry key left for its own account's next run, " + base::Utf8FromWide(kTeacher) +
+                           ", HKEY_CURRENT_USER\\Software\\";
+  EXPECT_NE(colleague.log.find(left + "MicroSoft\\Windows\\CurrentVersion\\Uninstall\\9d2b61e4-"), std::string::npos)
+      << colleague.log;
+  EXPECT_NE(colleague.log.find(left + "9d2b61e4-"), std::string::npos) << colleague.log;
+  EXPECT_EQ(colleague.log.find("registry key restored"), std::string::npos) << colleague.log;
+  EXPECT_NE(colleague.log.find("earlier installation moved back, "), std::string::npos) << colleague.log;
+  EXPECT_EQ(ReadAll(old50 / L"client.exe"), "v5.0");
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kKeyV50, L"UninstallString"), L"");
+  EXPECT_TRUE(JournalExists());
+
+  const ScopedAccount teacher(kTeacher);
+  const Outcome own = Run(Installer(), L"/S");
+  EXPECT_EQ(own.code, 0u) << own.log;
+  EXPECT_LT(own.log.find("registry key restored, HKEY_CURRENT_USER\\Software\\MicroSoft\\Windows\\CurrentVersion\\"
+                         "Uninstall\\9d2b61e4-"),
+            own.log.find("begin to install..."))
+      << own.log;
+  // Restored, the teacher's v5.0 generation is found and upgraded like any.
+  EXPECT_NE(own.log.find("begin to delete v5.0 registry."), std::string::npos) << own.log;
+  EXPECT_FALSE(JournalExists());
+}
+
+// A teacher's own per-user installation and the machine's all-users one,
+// both with their own settings. A silent run upgrades the all-users one in
+// its folder and replaces the teacher's: each configuration is kept, the
+// one at the target where the client reads it.
+TEST_F(SilentInstallTest, EachRemovedInstallationsConfigurationIsKeptInABackupOfItsOwn) {
+  ASSERT_EQ(Run(Installer(), L"/S /ALLUSERS /D=" + UpgradeTarget().wstring()).code, 0u);
+  std::ofstream(UpgradeTarget() / L"app.cfg") << "machine";
+  const fs::path teacher = UpgradeTarget().parent_path() / L"orvek teacher";
+  fs::create_directories(teacher);
+  std::ofstream(teacher / L"app.cfg") << "teacher";
+  std::ofstream(teacher / L"orvekclient.exe") << "per-user";
+  const std::wstring uninstall = (teacher / L"uninstall.exe").wstring();
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", REG_SZ, uninstall.c_str(),
+                              static_cast<DWORD>((uninstall.size() + 1) * 2)), ERROR_SUCCESS);
+  const fs::path temp = system::GetTempDirectory();
+
+  const Outcome run = Run(Installer(), L"/S");
+  EXPECT_EQ(run.code, 0u) << run.log;
+  const std::string backup = base::Utf8FromWide(system::GetTempDirectory()) + "\\";
+  for (const std::string& line :
+       {"all-users installation, upgrading the all-users installation in " + UpgradeTarget().string() + "\\",
+        "per-user installation found, replaced by this all-users installation, " + teacher.string() + "\\",
+        "app.cfg backed up, " + teacher.string() + "\\\\app.cfg to " + backup + "orvekteacher.per-user.cfg",
+        "app.cfg backed up, " + UpgradeTarget().string() + "\\\\app.cfg to " + backup + "orvekteacher.cfg"}) {
+    EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
+  }
+  EXPECT_EQ(ReadAll(temp / L"orvekteacher.cfg"), "machine");
+  EXPECT_EQ(ReadAll(temp / L"orvekteacher.per-user.cfg"), "teacher");
+  ExpectSampleTree(UpgradeTarget());
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"), L"");
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
+            (UpgradeTarget() / L"uninstall.exe").wstring());
+}
+
+// Another account's per-user installation in the folder an all-users run
+// installs to: its entry lives in that account's hive, out of the run's
+// sight, but its files are an earlier installation all the same. A failed
+// run brings it back as it was; a completed one replaces it, its settings
+// kept.
+TEST_F(SilentInstallTest, FilesAtTheTargetThatNoEntryNamesAreAnEarlierInstallation) {
+  for (const wchar_t* file : {L"orvekclient.exe", L"app.cfg", L"notes.txt"}) {
+    fs::create_directories(UpgradeTarget());
+    std::ofstream(UpgradeTarget() / file) << "theirs";
+  }
+  const std::vector<fs::path> except = {fs::path(system::GetTempDirectory()) / L"orvek" / L"teacher-install.log",
+                                        fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"};
+  const fs::path damaged = DamagedAtALateItem();
+  const auto before = Snapshot(except);
+  const Outcome failed = Run(damaged, UpgradeArgs());
+  EXPECT_EQ(failed.code, 4604u) << failed.log;
+  EXPECT_EQ(Differences(before, Snapshot(except)), std::vector<std::wstring>());
+  for (const std::string& line : {"earlier installation at the target, " + UpgradeTarget().string(),
+                                 "earlier installation moved back, " + Aside().string()}) {
+    EXPECT_NE(failed.log.find(line), std::string::npos) << line << "\n" << failed.log;
+  }
+  EXPECT_EQ(ReadAll(fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"), "theirs");
+
+  const Outcome run = Run(Installer(), UpgradeArgs());
+  EXPECT_EQ(run.code, 0u) << run.log;
+  EXPECT_NE(run.log.find("moved-aside directory removed, " + Aside().string()), std::string::npos) << run.log;
+  ExpectSampleTree(UpgradeTarget());
+  EXPECT_FALSE(fs::exists(UpgradeTarget() / L"notes.txt"));
+  EXPECT_FALSE(fs::exists(Aside()));
+  EXPECT_EQ(ReadAll(fs::path(system::GetTempDirectory()) / L"orvekteacher.cfg"), "theirs");
 }
 
 }  // namespace

@@ -199,8 +199,9 @@ TEST_F(RemoveInstallationTest, V50KeysGoEvenWhenTheLocationIsRefused) {
   const std::wstring refused = MakeLocation(L"Orvek");
   test::LogTail log;
   UpgradeSteps steps;
-  RemoveInstallationV50(refused, HKEY_CURRENT_USER, steps);
+  RemoveInstallationV50(refused, HKEY_CURRENT_USER, steps, kConfigurationBackup);
   steps.CompleteAll();
+  ::DeleteFileW(backup_.c_str());
   EXPECT_EQ(ReadText(refused + L"app.cfg"), "server=school");
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKeyV50, KEY_WOW64_32KEY));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKey, KEY_WOW64_32KEY));
@@ -226,7 +227,7 @@ TEST_F(RemoveInstallationTest, V49BacksUpTheConfigurationAndDeletesTheDriveShort
 
   test::LogTail log;
   UpgradeSteps steps;
-  RemoveInstallationV49(L"R:\\orvek\\", steps);
+  RemoveInstallationV49(L"R:\\orvek\\", steps, kConfigurationBackup);
   steps.CompleteAll();
   EXPECT_EQ(ReadText(backup_), "server=school");
   EXPECT_FALSE(Exists(L"R:\\orvek\\app.cfg"));
@@ -252,7 +253,7 @@ TEST_F(RemoveInstallationTest, BackupReplacesALinkInsteadOfWritingThroughIt) {
     }
     const std::wstring location = MakeLocation(symbolic ? L"orvek1" : L"orvek2");
     UpgradeSteps steps;
-    RemoveInstallationV49(location, steps);
+    RemoveInstallationV49(location, steps, kConfigurationBackup);
     steps.CompleteAll();
     EXPECT_EQ(ReadText(tree_(L"target.txt")), "not yours");
     EXPECT_EQ(ReadText(backup_), "server=school");
