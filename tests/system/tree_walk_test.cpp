@@ -70,7 +70,9 @@ TEST(TreeWalkTest, WalksToTheBoundAndNoDeeper) {
                                 });
     EXPECT_EQ(whole, c.whole);
     EXPECT_EQ(reported, c.whole ? 0 : 1);
-    if (!c.whole) EXPECT_EQ(where, L"level " + std::to_wstring(kMaxTreeDepth + 1));
+    if (!c.whole) {
+      EXPECT_EQ(where, L"level " + std::to_wstring(kMaxTreeDepth + 1));
+    }
     EXPECT_EQ(chain.files, c.entered);
     EXPECT_EQ(chain.left, c.entered);
     EXPECT_EQ(chain.most_open, c.entered + (c.whole ? 0 : 1));
