@@ -2,6 +2,7 @@
 // sample installer with switches, no window ever, an exit code that says
 // how it ended.
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -264,10 +265,16 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
     const wchar_t* mutex;  // held by the test while the installer runs
     fs::path installer;
     DWORD code;
+    const wchar_t* mutex_access = nullptr;  // who may open the mutex, when not everyone
   } cases[] = {
       {"windows xp", L"/S", nullptr, xp, 1150},
       {"unknown switch", L"/S /QUIET", nullptr, installer, 1639},
       {"another installer", L"/S", L"#OrvekTeacherInstall", installer, 1618},
+      // Wine has one session: another session's installer is seen only by the
+      // machine-wide name, and one running as LocalSystem grants an
+      // administrator no more than reading it.
+      {"another installer in another session, as LocalSystem", L"/S", L"Global\\#OrvekTeacherInstall", installer,
+       1618, L"D:P(A;;GA;;;SY)(A;;GR;;;BA)"},
       {"client running", L"/S /D=" + Target().wstring(), L"#OrvekTeacher", installer, 4601},
       {"target cannot be created", L"/S /D=" + (file / L"orvek").wstring(), nullptr, installer, 4603},
       {"target on no drive", L"/S /D=Q:\\orvek", nullptr, installer, 4603},
@@ -278,9 +285,16 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    HANDLE mutex = c.mutex ? ::CreateMutexW(nullptr, FALSE, c.mutex) : nullptr;
+    PSECURITY_DESCRIPTOR access = nullptr;
+    if (c.mutex_access) {
+      ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(c.mutex_access, SDDL_REVISION_1, &access,
+                                                                         nullptr));
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, access, FALSE};
+    HANDLE mutex = c.mutex ? ::CreateMutexW(&attributes, FALSE, c.mutex) : nullptr;
     const Outcome run = Run(c.installer, c.args);
     if (mutex) ::CloseHandle(mutex);
+    ::LocalFree(access);
     EXPECT_EQ(run.code, c.code) << run.log;
     EXPECT_TRUE(run.windows.empty()) << Join(run.windows);
     EXPECT_NE(run.log.find("silent install end, " + std::to_string(c.code)), std::string::npos)
