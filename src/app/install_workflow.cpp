@@ -83,7 +83,7 @@ void TfrmTeacherMain::btnInstallClick() {
   orvek::log::LogInfo(L"begin to install...");
   ShowPage(tpInstalling, kInstallingText, false);
   SetOptionsExpanded(false);
-  if (ClientRuns()) {
+  if (ClientRuns(MakeInstallRequest())) {
     orvek::log::LogError(L"Orvek教师客户端正在运行中...");
     ShowPage(tpInstalling, kClientRunning, true);
     return;

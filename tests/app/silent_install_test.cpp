@@ -304,6 +304,36 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
   EXPECT_FALSE(fs::exists(Target() / L"orvekclient.exe"));
 }
 
+// A management tool's run as LocalSystem while a teacher works with the
+// client in another session, whose mutex it cannot see. Wine has one session
+// and one account: ORVEK_TEST_AS_LOCAL_SYSTEM stands for the account, and
+// ORVEK_TEST_OTHER_SESSION_PID puts the running client in another session.
+TEST_F(SilentInstallTest, AClientRunningInAnotherSessionIsWaitedForNeverEnded) {
+  fs::create_directories(Target());
+  const fs::path client = Target() / L"orvekclient.exe";
+  fs::copy_file(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"orvekclient.exe", client);
+  ChildProcess lesson = ChildProcess::Start(client.wstring(), {L"--stay"});
+  const std::wstring pid = std::to_wstring(lesson.Pid());
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_OTHER_SESSION_PID", pid.c_str());
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", L"1");
+  const Outcome run = Run(Installer(), L"/S /D=" + Target().wstring());
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_OTHER_SESSION_PID", nullptr);
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", nullptr);
+
+  EXPECT_EQ(run.code, 4601u) << run.log;
+  EXPECT_EQ(lesson.WaitForExit(0), STILL_ACTIVE) << "the teacher's client was ended";
+  const std::string seen = "client running in another session, session 2, pid " + std::string(pid.begin(), pid.end()) +
+                           ", " + client.string();
+  for (const std::string& line : {std::string("all-users installation, running as LocalSystem"), seen,
+                                  std::string("Orvek教师客户端正在运行中..."), std::string("silent install end, 4601")}) {
+    EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
+  }
+  EXPECT_FALSE(fs::exists(Target() / L"uninstall.exe"));
+  lesson.Terminate();
+  std::error_code ec;
+  fs::remove(fs::current_path() / L"orvekclient.exe.started", ec);
+}
+
 // A drive of 820 MiB (scripts mount it as S: when they can), filled to
 // leave 0.79 units of 2^30 bytes.
 TEST_F(SilentInstallTest, TooLittleSpaceOnTheTargetDriveEndsWithItsCode) {
