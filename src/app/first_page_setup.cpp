@@ -15,7 +15,13 @@
 namespace orvek::app {
 namespace {
 
-constexpr const wchar_t* kInstallerMutex = L"#OrvekTeacherInstall";
+// One installer at a time on the machine: the journal of an upgrade and an
+// all-users installation are machine-wide, so a run in another session
+// (another teacher, LocalSystem in session 0) must see this one. Installers
+// before the machine-wide name claimed only the session's own name; it is
+// still tested, and claimed for them to see.
+constexpr const wchar_t* kInstallerMutex = L"Global\\#OrvekTeacherInstall";
+constexpr const wchar_t* kSessionInstallerMutex = L"#OrvekTeacherInstall";
 
 // The program folder the product installs below. The 32-bit product on
 // 64-bit Windows sees the x86 folder as PROGRAMFILES; its 64-bit test twin
@@ -63,7 +69,11 @@ std::wstring OwnEarlierInstallation(const TInstallerFields& fields) {
 }  // namespace
 
 bool AnotherInstallerRuns() {
-  static const bool another = orvek::system::MutexExists(kInstallerMutex, false);
+  static const bool another = [] {
+    const bool machine = orvek::system::MutexExists(kInstallerMutex, false);
+    const bool session = orvek::system::MutexExists(kSessionInstallerMutex, false);
+    return machine || session;
+  }();
   return another;
 }
 

@@ -81,9 +81,11 @@ struct SetUpOptions {
 // earlier installation of that scope before the other scope's.
 void SetUpFirstPage(TInstallerFields& fields, FirstPageView& view, const SetUpOptions& options = {});
 
-// True when another installer process holds the installer mutex. The first
-// call claims the name for this process until it ends; later calls in the same
-// process give the first answer (one process is one installer).
+// True when another installer process holds the installer mutex, in any
+// session ("Global\#OrvekTeacherInstall"), or an older installer holds the
+// session's own "#OrvekTeacherInstall". The first call claims both names for
+// this process until it ends; later calls in the same process give the first
+// answer (one process is one installer).
 bool AnotherInstallerRuns();
 
 }  // namespace orvek::app

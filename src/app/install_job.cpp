@@ -17,6 +17,7 @@
 #include "system/directories.h"
 #include "system/mutex_probe.h"
 #include "system/process_killer.h"
+#include "system/process_sessions.h"
 #include "system/recoverable_steps.h"
 #include "system/upgrade_seams.h"
 
@@ -173,7 +174,25 @@ void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept {
   }
 }
 
-bool ClientRuns() { return orvek::system::MutexExists(L"#OrvekTeacher", true); }
+bool ClientRuns(const InstallRequest& request) {
+  // The client's mutex lives in the session of the teacher who runs it.
+  if (orvek::system::MutexExists(L"#OrvekTeacher", true)) return true;
+  try {
+    const auto elsewhere = orvek::system::FindProgramInOtherSession(
+        {InstallDirectory(request.target_text), request.uninstall_v49, request.uninstall_all_users,
+         request.uninstall_v50});
+    if (!elsewhere) return false;
+    const std::wstring session = elsewhere->session ? std::to_wstring(*elsewhere->session) : L"unknown";
+    orvek::log::LogInfo(L"client running in another session, session " + session + L", pid " +
+                        std::to_wstring(elsewhere->pid) + L", " + elsewhere->image);
+    return true;
+  } catch (const std::exception& e) {
+    // Unseen, the client's files are found in use when the folder is moved
+    // aside, which stops the installation before anything is deleted.
+    orvek::log::LogException(L"client check error, ", e);
+    return false;
+  }
+}
 
 void EndClientProcesses() {
   for (const wchar_t* image : {L"orvekclient.exe", L"orvekteacher.exe", L"logHelper.exe"}) {

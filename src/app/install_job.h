@@ -44,10 +44,16 @@ inline constexpr const wchar_t* kEnvCheckTool = L"\\lib\\ia32\\win32\\runtime-ch
 void RunInstallJob(const InstallRequest& request, InstallView& view) noexcept;
 
 // The install button's last checks before a job, shared with an unattended
-// run: whether the client runs (its mutex "#OrvekTeacher" exists), and ending
-// its processes ("orvekclient.exe", "orvekteacher.exe", "logHelper.exe", in
-// this order; not waited for).
-bool ClientRuns();
+// run: whether the client runs, and ending its processes ("orvekclient.exe",
+// "orvekteacher.exe", "logHelper.exe", in this order; not waited for).
+//
+// The client runs when its mutex "#OrvekTeacher" exists in this session, or
+// when a process of another session runs a program from the request's
+// target or one of the earlier installations it replaces; that process is
+// logged ("client running in another session, session N, pid P, <image>").
+// Only processes of this session are ended: another session's client is
+// someone's lesson, and is waited for instead.
+bool ClientRuns(const InstallRequest& request);
 void EndClientProcesses();
 
 }  // namespace orvek::app

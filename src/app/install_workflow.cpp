@@ -83,7 +83,7 @@ void TfrmTeacherMain::btnInstallClick() {
   orvek::log::LogInfo(L"begin to install...");
   ShowPage(tpInstalling, kInstallingText, false);
   SetOptionsExpanded(false);
-  if (ClientRuns()) {
+  if (ClientRuns(MakeInstallRequest())) {
     orvek::log::LogError(L"Orvek教师客户端正在运行中...");
     ShowPage(tpInstalling, kClientRunning, true);
     return;
@@ -142,7 +142,7 @@ void TfrmTeacherMain::btnFinishedClick() {
   if (chkRunApp->Checked()) {
     const std::wstring dir = InstallDirectory(edtInstallDir->Text());
     const std::wstring working = dir + L"\\";
-    orvek::system::StartForSignedInUser(hwnd_, dir + kClientExe, L"", working);
+    orvek::system::StartForSignedInUser(dir + kClientExe, L"", working);
   }
   ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
@@ -153,7 +153,7 @@ void TfrmTeacherMain::lblEnvCheckClick() {
   if (!orvek::system::FileExists(tool)) return;
   const std::wstring parameters = kEnvCheckParameters + FClientId;
   const std::wstring working = dir + L"\\";
-  orvek::system::StartForSignedInUser(hwnd_, tool, parameters, working);
+  orvek::system::StartForSignedInUser(tool, parameters, working);
 }
 
 }  // namespace orvek::app

@@ -151,13 +151,14 @@ ExitCode Install(const SetupSwitches& switches, const TInstallerFields& fields, 
   }
   // As the install button does.
   orvek::log::LogInfo(L"begin to install...");
-  if (ClientRuns()) {
+  const InstallRequest request = MakeRequest(switches, fields, page);
+  if (ClientRuns(request)) {
     orvek::log::LogError(L"Orvek教师客户端正在运行中...");
     return ExitCode::kClientRunning;
   }
   EndClientProcesses();
   QuietInstallView view;
-  RunInstallJob(MakeRequest(switches, fields, page), view);
+  RunInstallJob(request, view);
   if (view.outcome() == ExitCode::kSuccess &&
       !WaitForBackgroundWork(std::chrono::milliseconds(kReportWaitMs))) {
     orvek::log::LogWarn(L"silent install, install event not sent in time");
@@ -171,7 +172,7 @@ ExitCode Plan(const SetupSwitches& switches, const TInstallerFields& fields, con
   facts.scope_reason = fields.FInstallScopeReason;
   facts.target_space_short = page.Refusal() == ExitCode::kDiskSpace;
   facts.verdict = WaitForVerdict(fields);
-  facts.client_running = ClientRuns();
+  facts.client_running = ClientRuns(facts.request);
   return LogInstallPlan(facts);
 }
 

@@ -15,6 +15,7 @@
 #include "net/proxy_rules.h"
 #include "net/winhttp_api.h"
 #include "system/local_system.h"
+#include "system/test_seams.h"
 
 namespace orvek::net {
 namespace {
@@ -40,7 +41,6 @@ bool ReadUserSettings(UserSettings& settings) {
   return true;
 }
 
-#ifdef ORVEK_TEST_SEAMS
 // Two things Wine cannot be made to do for a test:
 //  - its discovery asks for http://wpad.<the machine's domain>/wpad.dat on
 //    port 80, which a test cannot answer without changing the machine's name
@@ -51,14 +51,7 @@ bool ReadUserSettings(UserSettings& settings) {
 //    ORVEK_TEST_SCRIPT_PROXIES names the list a script's answer gives.
 // Fetching and running the script, and the requests through the proxies,
 // stay real.
-std::wstring Seam(const wchar_t* name) {
-  wchar_t value[512] = {};
-  const DWORD n = ::GetEnvironmentVariableW(name, value, 512);
-  return n > 0 && n < 512 ? std::wstring(value, n) : std::wstring();
-}
-#else
-std::wstring Seam(const wchar_t*) { return {}; }
-#endif
+std::wstring Seam(const wchar_t* name) { return orvek::system::TestSeamValue(name); }
 
 // One resolution, shared by the call that waits for it and the thread that
 // does it: whichever lets go last frees it, so a call that gave up leaves

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/unique_handle.h"
+#include "system/test_seams.h"
 
 namespace orvek::system {
 namespace {
@@ -18,17 +19,8 @@ bool TokenIsLocalSystem() {
   return ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid) != FALSE;
 }
 
-#ifdef ORVEK_TEST_SEAMS
-bool SeamSaysLocalSystem() {
-  wchar_t value[4] = {};
-  return ::GetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", value, 4) == 1 && value[0] == L'1';
-}
-#else
-bool SeamSaysLocalSystem() { return false; }
-#endif
-
 }  // namespace
 
-bool RunsAsLocalSystem() { return SeamSaysLocalSystem() || TokenIsLocalSystem(); }
+bool RunsAsLocalSystem() { return TestSeamSet(L"ORVEK_TEST_AS_LOCAL_SYSTEM") || TokenIsLocalSystem(); }
 
 }  // namespace orvek::system

@@ -36,7 +36,13 @@ ClaimedMutexes& Claimed() {
 bool MutexExists(const std::wstring& name, bool close_after) {
   base::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
   // Read before anything else can touch the thread's last error.
-  const bool existed = mutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
+  const DWORD error = ::GetLastError();
+  // Opening a name that exists asks for full access, which the holder's
+  // security may refuse: another account's mutex (an installer running as
+  // LocalSystem grants administrators no more than reading). Creating a new
+  // name is never refused to the elevated installer, so a refusal means the
+  // name is taken.
+  const bool existed = mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
   if (mutex && !close_after) Claimed().Keep(std::move(mutex));
   return existed;
 }

@@ -7,9 +7,10 @@
 namespace orvek::system {
 
 // Creates (or opens) the mutex `name`, not owned, with default security, and
-// returns true exactly when the name existed before the call. A failed
-// creation (access denied, a name taken by another kind of object) returns
-// false and logs nothing.
+// returns true exactly when the name existed before the call: it could be
+// opened, or opening it was refused (access denied: another account holds
+// it). Any other failed creation (a name taken by another kind of object)
+// returns false. Nothing is logged.
 //
 // close_after == true only tests: the handle is closed again, so a name that
 // did not exist is gone once the call returns.

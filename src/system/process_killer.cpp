@@ -10,11 +10,14 @@
 #include "base/unique_handle.h"
 #include "log/logs.h"
 #include "system/process_match.h"
+#include "system/process_sessions.h"
+#include "base/system_library.h"
 
 namespace orvek::system {
 
 std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name) {
   const DWORD own_pid = ::GetCurrentProcessId();
+  const DWORD own_session = OwnSession();
   base::UniqueHandle snapshot = base::MakeUniqueHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) throw base::OsError("CreateToolhelp32Snapshot", ::GetLastError());
 
@@ -24,7 +27,10 @@ std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name) {
   for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
        more = ::Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID == own_pid) continue;
-    if (ImageNameMatches(entry.szExeFile, image_name)) pids.push_back(entry.th32ProcessID);
+    if (!ImageNameMatches(entry.szExeFile, image_name)) continue;
+    // Only what provably runs in this session: another session's client
+    // belongs to a teacher who is using it.
+    if (SessionOfProcess(entry.th32ProcessID) == own_session) pids.push_back(entry.th32ProcessID);
   }
   return pids;
 }

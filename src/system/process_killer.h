@@ -9,9 +9,11 @@
 
 namespace orvek::system {
 
-// Ids of the running processes whose image name matches `image_name` by
-// ImageNameMatches (case of ASCII letters ignored), in snapshot order. The
-// calling process is never among them, even when it has that image name.
+// Ids of the running processes of the caller's own session whose image name
+// matches `image_name` by ImageNameMatches (case of ASCII letters ignored),
+// in snapshot order. A process of another session, or one whose session
+// cannot be read, is never among them, nor is the calling process, even
+// when it has that image name.
 // Throws base::OsError when no process snapshot can be taken.
 std::vector<DWORD> FindProcessIdsByName(const std::wstring& image_name);
 

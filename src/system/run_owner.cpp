@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "base/unique_handle.h"
+#include "system/test_seams.h"
 
 namespace orvek::system {
 namespace {
@@ -32,16 +33,6 @@ std::wstring TokenUserSid() {
   return static_cast<const wchar_t*>(text.get());
 }
 
-#ifdef ORVEK_TEST_SEAMS
-std::wstring SeamAccountSid() {
-  wchar_t value[SECURITY_MAX_SID_SIZE * 4] = {};
-  const DWORD n = ::GetEnvironmentVariableW(L"ORVEK_TEST_ACCOUNT_SID", value, static_cast<DWORD>(std::size(value)));
-  return n > 0 && n < std::size(value) ? std::wstring(value, n) : std::wstring();
-}
-#else
-std::wstring SeamAccountSid() { return {}; }
-#endif
-
 }  // namespace
 
 std::wstring CurrentRunId() {
@@ -49,7 +40,7 @@ std::wstring CurrentRunId() {
 }
 
 std::wstring CurrentAccountSid() {
-  const std::wstring seam = SeamAccountSid();
+  const std::wstring seam = TestSeamValue(L"ORVEK_TEST_ACCOUNT_SID");
   return seam.empty() ? TokenUserSid() : seam;
 }
 

@@ -1,6 +1,6 @@
 // Where the Wine-run tests stand in for what Wine does not do as Windows
-// does during an upgrade. Compiled in only with ORVEK_TEST_SEAMS (the
-// Wine-run twin); in the product both are nothing.
+// does during an upgrade. Read through test_seams.h: in the product both are
+// nothing.
 #pragma once
 
 #include <string>

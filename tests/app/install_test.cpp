@@ -469,6 +469,46 @@ TEST_F(InstallTest, ASecondRunRemovesTheFirstInstallationAndInstallsAgain) {
             (target / L"uninstall.exe").wstring());
 }
 
+// The client is never started with more rights than the signed-in user's.
+// Wine's desktop always has its shell and Wine has one account, so seams
+// stand in: ORVEK_TEST_NO_DESKTOP_SHELL for a session whose shell cannot be
+// reached (no explorer running), ORVEK_TEST_AS_LOCAL_SYSTEM for a run under
+// a management tool, which starts it with the console user's token (Wine
+// hands out its one user's token for that).
+TEST_F(InstallTest, TheClientStartsOnlyAsTheSignedInUser) {
+  const fs::path target = DefaultTarget();
+  const fs::path record = target / L"orvekclient.exe.started";
+  const std::string client = (target / L"orvekclient.exe").string();
+  const struct {
+    const wchar_t* seam;
+    std::string line;
+    bool started;
+  } cases[] = {
+      {L"ORVEK_TEST_NO_DESKTOP_SHELL",
+       "desktop shell not reached, IShellWindows::FindWindowSW failed, error 1, not started, " + client, false},
+      {L"ORVEK_TEST_AS_LOCAL_SYSTEM", "started as the user of console session 1, " + client, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.line.begin(), c.line.begin() + 20));
+    ::SetEnvironmentVariableW(c.seam, L"1");
+    const LogTail whole_run;
+    InstallWith(Installer(), {}, /*run_client=*/true);
+    ::SetEnvironmentVariableW(c.seam, nullptr);
+    EXPECT_NE(whole_run.Appended().find(c.line), std::string::npos) << whole_run.Appended();
+    EXPECT_EQ(WaitUntil([&] { return fs::exists(record); }, c.started ? 10000 : 3000), c.started);
+    EXPECT_EQ(whole_run.Appended().find("started directly"), std::string::npos);
+    fs::remove(record);
+  }
+  // The all-users installation of the run as LocalSystem.
+  std::error_code ec;
+  for (const int folder : {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS}) {
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
+    fs::remove(fs::path(path) / L"Orvek教师客户端.lnk", ec);
+    fs::remove_all(fs::path(path) / L"Orvek", ec);
+  }
+}
+
 // The README's computer start-up script (LocalSystem) and a teacher's run of
 // the window, taking turns on one PC: the teacher's run upgrades what the
 // script deployed for all users, the script finds it upgraded and leaves it,

@@ -461,11 +461,17 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
     const wchar_t* mutex;  // held by the test while the installer runs
     fs::path installer;
     DWORD code;
+    const wchar_t* mutex_access = nullptr;  // who may open the mutex, when not everyone
   } cases[] = {
       {"windows xp", L"/S", nullptr, xp, 1150},
       {"unknown switch", L"/S /QUIET", nullptr, installer, 1639},
       {"both scopes", L"/S /ALLUSERS /CURRENTUSER", nullptr, installer, 1639},
       {"another installer", L"/S", L"#OrvekTeacherInstall", installer, 1618},
+      // Wine has one session: another session's installer is seen only by the
+      // machine-wide name, and one running as LocalSystem grants an
+      // administrator no more than reading it.
+      {"another installer in another session, as LocalSystem", L"/S", L"Global\\#OrvekTeacherInstall", installer,
+       1618, L"D:P(A;;GA;;;SY)(A;;GR;;;BA)"},
       {"client running", L"/S /D=" + Target().wstring(), L"#OrvekTeacher", installer, 4601},
       {"target cannot be created", L"/S /D=" + (file / L"orvek").wstring(), nullptr, installer, 4603},
       {"target on no drive", L"/S /D=Q:\\orvek", nullptr, installer, 4603},
@@ -476,9 +482,16 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    HANDLE mutex = c.mutex ? ::CreateMutexW(nullptr, FALSE, c.mutex) : nullptr;
+    PSECURITY_DESCRIPTOR access = nullptr;
+    if (c.mutex_access) {
+      ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(c.mutex_access, SDDL_REVISION_1, &access,
+                                                                         nullptr));
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, access, FALSE};
+    HANDLE mutex = c.mutex ? ::CreateMutexW(&attributes, FALSE, c.mutex) : nullptr;
     const Outcome run = Run(c.installer, c.args);
     if (mutex) ::CloseHandle(mutex);
+    ::LocalFree(access);
     EXPECT_EQ(run.code, c.code) << run.log;
     EXPECT_TRUE(run.windows.empty()) << Join(run.windows);
     EXPECT_NE(run.log.find("silent install end, " + std::to_string(c.code)), std::string::npos)
@@ -486,6 +499,36 @@ TEST_F(SilentInstallTest, RefusalsEndWithTheirCodesAndNoWindow) {
   }
   ::RegDeleteTreeW(HKEY_CURRENT_USER, xp_key.c_str());
   EXPECT_FALSE(fs::exists(Target() / L"orvekclient.exe"));
+}
+
+// A management tool's run as LocalSystem while a teacher works with the
+// client in another session, whose mutex it cannot see. Wine has one session
+// and one account: ORVEK_TEST_AS_LOCAL_SYSTEM stands for the account, and
+// ORVEK_TEST_OTHER_SESSION_PID puts the running client in another session.
+TEST_F(SilentInstallTest, AClientRunningInAnotherSessionIsWaitedForNeverEnded) {
+  fs::create_directories(Target());
+  const fs::path client = Target() / L"orvekclient.exe";
+  fs::copy_file(fs::path(WindowsPath(ORVEK_SAMPLE_TREE)) / L"orvekclient.exe", client);
+  ChildProcess lesson = ChildProcess::Start(client.wstring(), {L"--stay"});
+  const std::wstring pid = std::to_wstring(lesson.Pid());
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_OTHER_SESSION_PID", pid.c_str());
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", L"1");
+  const Outcome run = Run(Installer(), L"/S /D=" + Target().wstring());
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_OTHER_SESSION_PID", nullptr);
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_AS_LOCAL_SYSTEM", nullptr);
+
+  EXPECT_EQ(run.code, 4601u) << run.log;
+  EXPECT_EQ(lesson.WaitForExit(0), STILL_ACTIVE) << "the teacher's client was ended";
+  const std::string seen = "client running in another session, session 2, pid " + std::string(pid.begin(), pid.end()) +
+                           ", " + client.string();
+  for (const std::string& line : {std::string("all-users installation, running as LocalSystem"), seen,
+                                  std::string("Orvek教师客户端正在运行中..."), std::string("silent install end, 4601")}) {
+    EXPECT_NE(run.log.find(line), std::string::npos) << line << "\n" << run.log;
+  }
+  EXPECT_FALSE(fs::exists(Target() / L"uninstall.exe"));
+  lesson.Terminate();
+  std::error_code ec;
+  fs::remove(fs::current_path() / L"orvekclient.exe.started", ec);
 }
 
 // A drive of 820 MiB (scripts mount it as S: when they can), filled to

@@ -56,6 +56,20 @@ TEST(KillProcessByNameTest, EndsEveryRunningCopy) {
   EXPECT_EQ(log.Appended(), "");
 }
 
+// Wine has one session: ORVEK_TEST_OTHER_SESSION_PID puts one copy in
+// another.
+TEST(KillProcessByNameTest, NeverEndsAProcessOfAnotherSession) {
+  HelperProcess elsewhere = HelperProcess::Start(ChildExePath(), {L"sleep"});
+  HelperProcess here = HelperProcess::Start(ChildExePath(), {L"sleep"});
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_OTHER_SESSION_PID", std::to_wstring(elsewhere.pid()).c_str());
+  KillProcessByName(kChildImageName);
+  ::SetEnvironmentVariableW(L"ORVEK_TEST_OTHER_SESSION_PID", nullptr);
+
+  EXPECT_TRUE(here.WaitForExit(kTimeoutMs));
+  EXPECT_TRUE(test::WaitForProcessesNamed(L"taskkill.exe", kTimeoutMs));
+  EXPECT_TRUE(elsewhere.Running());
+}
+
 TEST(KillProcessByNameTest, CallerWithTheSameImageNameSurvives) {
   HelperProcess victim = HelperProcess::Start(ChildExePath(), {L"sleep"});
   HelperProcess killer = HelperProcess::Start(
