@@ -138,7 +138,7 @@ void Install(const InstallRequest& request, InstallView& view, UpgradeSteps& ste
   RegisterInstallation(request, dir);
   // The earlier one goes now, before the finished page lets the user end
   // the program in the middle of it.
-  view.SetProgressText(kUninstalling);
+  if (steps.AsidesWait()) view.SetProgressText(kUninstalling);
   steps.RemoveAsides();
 
   view.ShowPage(tpInstallFinished, L"", false);

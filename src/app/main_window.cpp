@@ -430,6 +430,8 @@ void TfrmTeacherMain::ShowWhileRepairing(const std::function<void()>& repair) {
     worker.join();
     repairing_ = false;
     if (quit) ::PostQuitMessage(0);
+    // A close asked for meanwhile is honoured now that nothing is half done.
+    if (close_after_repair_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
   }
   pnlPreInstall->ShowAsPage();
 }
@@ -622,7 +624,10 @@ LRESULT TfrmTeacherMain::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARA
       if (pnlClient) pnlClient->SetBounds(RECT{0, 0, LOWORD(lparam), HIWORD(lparam)});
       return 0;
     case WM_CLOSE:
-      if (repairing_) return 0;
+      if (repairing_) {
+        close_after_repair_ = true;
+        return 0;
+      }
       return ::DefWindowProcW(hwnd, msg, wparam, lparam);
     case WM_DESTROY:
       handoff_->Shutdown();

@@ -137,6 +137,7 @@ class TfrmTeacherMain : public TInstallerFields, private FirstPageView {
   HWND focus_on_leave_ = nullptr;  // the focus when the window was last deactivated
   bool end_requested_ = false;
   bool repairing_ = false;  // the window must not close while the repair runs
+  bool close_after_repair_ = false;  // ... but closes once it has run
   std::function<void()> install_worker_hook_;
 };
 

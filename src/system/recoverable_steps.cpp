@@ -660,6 +660,20 @@ void UpgradeSteps::RemoveAsides() noexcept {
   }
 }
 
+bool UpgradeSteps::AsidesWait() const noexcept {
+  for (const auto& step : unrecorded_) {
+    if (!step->record().aside.empty() || !step->record().aside_identity.empty()) return true;
+  }
+  try {
+    for (const JournalRecord& record : ReadJournal()) {
+      if (record.completed && TurnOf(record) == RecordTurn::kActOn) return true;
+    }
+  } catch (const std::exception&) {
+    // Only the page's text depends on it.
+  }
+  return false;
+}
+
 void UpgradeSteps::CompleteAll() noexcept {
   CloseJournal();
   RemoveAsides();

@@ -127,6 +127,9 @@ class UpgradeSteps {
   // After CloseJournal: removes what is kept aside, this run's and any an
   // earlier run left. Never throws.
   void RemoveAsides() noexcept;
+  // After CloseJournal: whether RemoveAsides has anything to remove, so
+  // that the page says so only when it has. Never throws.
+  bool AsidesWait() const noexcept;
   // CloseJournal, then RemoveAsides.
   void CompleteAll() noexcept;
 

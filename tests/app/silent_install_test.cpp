@@ -30,6 +30,7 @@
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
 #include "base/unicode.h"
+#include "system/handle_operations.h"
 #include "system/journal_owner_rules.h"
 #include "system/run_owner.h"
 #include "system/temp_directory.h"
@@ -180,6 +181,16 @@ std::wstring KeyDacl(const std::wstring& key) {
   std::wstring dacl = text;
   ::LocalFree(text);
   return dacl;
+}
+
+// The file identity a run records of the folder `path` (handle_operations.h).
+std::wstring IdentityOf(const fs::path& path) {
+  const HANDLE folder = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return L"";
+  std::wstring identity = system::FileIdentityOf(folder);
+  ::CloseHandle(folder);
+  return identity;
 }
 
 // A run that has ended, as a record names it: a program that ran and exited.
@@ -1109,6 +1120,7 @@ TEST_F(SilentInstallTest, RecordsOfARunThatStillGoesOnAreLeftUntilItHasEnded) {
   std::ofstream(location / L"half.bin") << "new";
   const std::wstring live = system::CurrentRunId();
   WriteJournalRecord(L"0000000001", {{L"kind", L"moved"}, {L"path", location.wstring()}, {L"aside", Aside().wstring()},
+                                     {L"identity", IdentityOf(Aside())}, {L"placeholder", IdentityOf(location)},
                                      {L"completed", L"0"}, {L"run", live}, {L"account", L"S-1-5-18"}});
 
   const Outcome second = Run(Installer(), L"/S /D=" + Target().wstring());
