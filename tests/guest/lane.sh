@@ -12,25 +12,33 @@ out='Z:\job\out'
 declare -A prefix=([wine32]=/root/prefix-win32 [wine64]=/root/prefix-win64)
 # Where %ProgramFiles% points for a 32-bit program.
 declare -A programs=([wine32]='C:\Program Files' [wine64]='C:\Program Files (x86)')
-uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\orvek-teacher'
+uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\orvek-teacher'
+# The uninstall entry's root for each scope: a silent run installs for all
+# users, the window (with no all-users installation) for the teacher.
+declare -A root=([all-users]=HKLM [per-user]=HKCU)
 client_link='Orvek教师客户端.lnk'
 
 unix_path() { local p=${2//\\//}; echo "${prefix[$1]}/drive_c/${p#C:/}"; }
 target() { echo "${programs[$1]}\\orvek\\orvekteacher"; }
 
-# Exactly the sample's files with their bytes, the uninstall entry in the
-# one view a 32-bit and a 64-bit program share (HKCU), and every shortcut
-# pointing into the target.
+# Exactly the sample's files with their bytes, the uninstall entry of the
+# scope (HKCU, the one view a 32-bit and a 64-bit program share, or HKLM in
+# the 32-bit view) and none of the other, and every shortcut pointing into
+# the target (the user's own folders or the common ones).
 expect_installed() {
-  local wine=$1 dir
+  local wine=$1 scope=$2 other dir
+  [[ $scope == all-users ]] && other=per-user || other=all-users
   dir=$(target "$wine")
   diff -r app "$(unix_path "$wine" "$dir")"
-  "$wine" reg export "$uninstall_key" 'Z:\tmp\entry.reg' /y >/dev/null
+  "$wine" reg export "${root[$scope]}\\$uninstall_key" 'Z:\tmp\entry.reg' /y /reg:32 >/dev/null
   local entry
   entry=$(iconv -f UTF-16 -t UTF-8 /tmp/entry.reg | tr -d '\r')
   echo "$entry"
   grep -qFx "\"UninstallString\"=\"${dir//\\/\\\\}\\\\uninstall.exe\"" <<<"$entry"
   grep -qFx '"DisplayName"="Orvek教师客户端"' <<<"$entry"
+  if "$wine" reg query "${root[$other]}\\$uninstall_key" /reg:32 >/dev/null 2>&1; then
+    echo "a $other uninstall entry is there too"; return 1
+  fi
   if "$wine" reg query "HKCU\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\orvek-teacher" \
        >/dev/null 2>&1; then
     echo "the uninstall entry is also below Wow6432Node"; return 1
@@ -41,13 +49,17 @@ expect_installed() {
   [[ ${#links[@]} == 4 ]] || { echo "expected 4 shortcuts, found ${#links[@]}"; return 1; }
   [[ $(python3 show-lnk.py "${links[@]}" | grep -cFx "    target: $dir\\orvekclient.exe") == 3 ]]
   python3 show-lnk.py "${links[@]}" | grep -qFx "    target: $dir\\uninstall.exe"
+  if [[ $scope == all-users ]]; then
+    printf '%s\n' "${links[@]}" | grep -q '/users/Public/Desktop/' || { echo "no common desktop shortcut"; return 1; }
+  fi
 }
 
 # Removes what an installation left, so that the next one finds none.
 remove_installation() {
   local wine=$1
   rm -rf "$(unix_path "$wine" "$(target "$wine")")"
-  "$wine" reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+  "$wine" reg delete "HKCU\\$uninstall_key" /f /reg:32 >/dev/null 2>&1 || true
+  "$wine" reg delete "HKLM\\$uninstall_key" /f /reg:32 >/dev/null 2>&1 || true
   find "${prefix[$wine]}/drive_c" -name "*$client_link" -delete
 }
 
@@ -69,7 +81,7 @@ start_services() {
 silent_install() {
   local wine=$1
   expect_exit 0 "$wine" "$installer" /S "/LOG=$out\\silent-$wine.log"
-  expect_installed "$wine"
+  expect_installed "$wine" all-users
 }
 
 # A teacher's installation: the first page, the install button, the
@@ -93,13 +105,13 @@ window_install() {
   finished "$installer_run" 60
   echo "exit code $(cat /tmp/window.rc) (expected 0) after the finish button"
   [[ $(cat /tmp/window.rc) == 0 ]]
-  expect_installed wine32
+  expect_installed wine32 per-user
 }
 
 upgrade() {
   expect_exit 0 wine32 "$here\\orvek-setup-v6.15.2.exe" /S "/LOG=$out\\upgrade.log"
   grep -F 'begin to uninstall oldversion C:\Program Files\orvek\orvekteacher\' /job/out/upgrade.log
-  expect_installed wine32
+  expect_installed wine32 all-users
 }
 
 retired_package() {
@@ -150,7 +162,7 @@ planted_dlls() {
   rm /tmp/canary.log
   expect_exit 0 wine32 'Z:\tmp\planted\orvek-setup.exe' /S "/LOG=$out\\planted.log"
   [[ ! -s /tmp/canary.log ]] || { echo "loaded:"; cat /tmp/canary.log; return 1; }
-  expect_installed wine32
+  expect_installed wine32 all-users
 }
 
 # Reported as Windows XP, the installer refuses: silently with 1150, and
