@@ -114,12 +114,15 @@ function(orvek_add_fuzz_target name)
   add_executable(${name}_fuzz ${T_SOURCES})
   target_link_libraries(${name}_fuzz PRIVATE ${T_LIBS})
   target_link_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
+  list(GET T_SOURCES 0 first)
+  get_filename_component(first ${first} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  get_filename_component(beside ${first} DIRECTORY)
   set(found ${CMAKE_BINARY_DIR}/fuzz-found/${name})
   file(MAKE_DIRECTORY ${found} ${CMAKE_BINARY_DIR}/fuzz-crashes)
   add_test(NAME ${name}_fuzz
            COMMAND ${name}_fuzz -max_total_time=${ORVEK_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048
                    -print_final_stats=1 -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-crashes/${name}-
-                   ${found} ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+                   ${found} ${beside}/corpus/${name})
   set_tests_properties(${name}_fuzz PROPERTIES TIMEOUT 120 LABELS fuzz)
 endfunction()
 

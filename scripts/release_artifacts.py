@@ -20,8 +20,8 @@ appended); --web-site is ORVEK_WEB_SITE (publisher, licence and download pages).
 The manifest states what the installer does; keep it in step with
   src/app/setup_switches.h   the switches (scope: /ALLUSERS, /CURRENTUSER)
   src/app/exit_code.h        the codes and the README's table of them
-  src/system/installation_registration.*   the uninstall entry's name,
-                             publisher and DisplayVersion, and its key
+  src/system/registration/   the uninstall entry's name, publisher and
+                             DisplayVersion, and its key
 """
 
 import argparse

@@ -4,13 +4,13 @@
 #include "log/logs.h"
 #include "payload/installer_file.h"
 #include "payload/private_temp_folder.h"
-#include "system/directories.h"
-#include "system/disk_space.h"
-#include "system/local_system.h"
-#include "system/module_path.h"
-#include "system/mutex_probe.h"
-#include "system/recoverable_steps.h"
-#include "system/temp_directory.h"
+#include "system/files/directories.h"
+#include "system/files/disk_space.h"
+#include "system/files/temp_directory.h"
+#include "system/installations/recoverable_steps.h"
+#include "system/processes/local_system.h"
+#include "system/processes/module_path.h"
+#include "system/processes/mutex_probe.h"
 
 namespace orvek::app {
 namespace {

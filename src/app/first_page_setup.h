@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/operations.h"
-#include "system/install_scope.h"
+#include "system/registration/install_scope.h"
 
 namespace orvek::app {
 

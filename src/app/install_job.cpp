@@ -14,12 +14,12 @@
 #include "base/text.h"
 #include "base/unicode.h"
 #include "log/logs.h"
-#include "system/directories.h"
-#include "system/mutex_probe.h"
-#include "system/process_killer.h"
-#include "system/process_sessions.h"
-#include "system/recoverable_steps.h"
-#include "system/upgrade_seams.h"
+#include "system/files/directories.h"
+#include "system/installations/recoverable_steps.h"
+#include "system/installations/upgrade_seams.h"
+#include "system/processes/mutex_probe.h"
+#include "system/processes/process_killer.h"
+#include "system/processes/process_sessions.h"
 
 namespace orvek::app {
 namespace {

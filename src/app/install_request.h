@@ -9,7 +9,7 @@
 #include <string>
 
 #include "payload/payload_extraction.h"
-#include "system/install_scope.h"
+#include "system/registration/install_scope.h"
 
 namespace orvek::app {
 

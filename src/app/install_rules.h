@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "system/install_scope.h"
+#include "system/registration/install_scope.h"
 
 namespace orvek::app {
 

@@ -15,9 +15,9 @@
 #include "log/failure_boundary.h"
 #include "log/logs.h"
 #include "net/service_config.h"
-#include "system/directories.h"
-#include "system/module_path.h"
-#include "system/signed_in_user_start.h"
+#include "system/files/directories.h"
+#include "system/processes/module_path.h"
+#include "system/processes/signed_in_user_start.h"
 
 namespace orvek::app {
 namespace {

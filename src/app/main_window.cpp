@@ -19,8 +19,8 @@
 #include "log/failure_boundary.h"
 #include "log/logs.h"
 #include "net/service_config.h"
-#include "system/directories.h"
-#include "system/disk_space.h"
+#include "system/files/directories.h"
+#include "system/files/disk_space.h"
 
 namespace orvek::app {
 namespace {

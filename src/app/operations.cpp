@@ -9,9 +9,9 @@
 #include "net/public_log.h"
 #include "net/service_config.h"
 #include "net/version_check.h"
-#include "system/installation_registration.h"
-#include "system/machine_identity.h"
-#include "system/previous_installations.h"
+#include "system/identity/machine_identity.h"
+#include "system/installations/previous_installations.h"
+#include "system/registration/installation_registration.h"
 
 namespace orvek::app {
 

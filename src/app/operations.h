@@ -18,7 +18,7 @@
 #include <string>
 
 #include "app/install_request.h"
-#include "system/previous_installations.h"
+#include "system/installations/previous_installations.h"
 
 namespace orvek::app {
 

@@ -15,10 +15,10 @@
 #include "log/logs.h"
 #include "base/unicode.h"
 #include "payload/seven_zip_reader.h"
-#include "system/directories.h"
-#include "system/disk_space_math.h"
-#include "system/module_path.h"
-#include "system/recoverable_steps.h"
+#include "system/files/directories.h"
+#include "system/files/disk_space_math.h"
+#include "system/installations/recoverable_steps.h"
+#include "system/processes/module_path.h"
 
 namespace orvek::app {
 namespace {

@@ -14,7 +14,7 @@
 #include "net/http_client.h"
 #include "net/proxy_rules.h"
 #include "net/winhttp_api.h"
-#include "system/local_system.h"
+#include "system/processes/local_system.h"
 #include "system/test_seams.h"
 
 namespace orvek::net {

@@ -14,7 +14,7 @@
 #include "base/unique_handle.h"
 #include "log/logs.h"
 #include "payload/seven_zip_reader.h"
-#include "system/temp_directory.h"
+#include "system/files/temp_directory.h"
 
 namespace orvek::payload {
 namespace {

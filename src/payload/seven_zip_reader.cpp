@@ -9,7 +9,7 @@
 #include "log/logs.h"
 #include "payload/path_rules.h"
 #include "payload/percent.h"
-#include "system/directories.h"
+#include "system/files/directories.h"
 
 namespace orvek::payload {
 namespace {

@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <exception>
 #include <vector>
 
 #include "base/os_error.h"
@@ -139,6 +140,19 @@ void RegistryKey::RestrictToAdministrators() {
   const LONG status =
       ::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, descriptor.get());
   if (status != ERROR_SUCCESS) throw base::OsError("RegSetKeySecurity", static_cast<DWORD>(status));
+}
+
+bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_key, HKEY root) {
+  try {
+    if (std::optional<RegistryKey> parent = RegistryKey::Open(root, parent_key, RegistryAccess::kFull)) {
+      parent->DeleteKeyTree(sub_key);
+    }
+    return true;
+  } catch (const std::exception& e) {
+    log::LogError(L"del registry error, " + base::WideFromUtf8(e.what()) + L", path " + parent_key +
+                  L", key " + sub_key);
+    return false;
+  }
 }
 
 }  // namespace orvek::system

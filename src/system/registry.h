@@ -86,4 +86,9 @@ class RegistryKey {
   std::wstring path_;  // as opened, for log lines
 };
 
+// Deletes `sub_key` of `parent_key` below `root` with all its subkeys. A
+// missing parent is no failure. False only when a failure was raised, then
+// with "del registry error, <message>, path <parent>, key <sub>" logged.
+bool DeleteRegistryKey(const std::wstring& parent_key, const std::wstring& sub_key, HKEY root);
+
 }  // namespace orvek::system

@@ -29,7 +29,7 @@
 #include "support/top_windows.h"
 #include "support/wine_links.h"
 #include "support/window_capture.h"
-#include "system/temp_directory.h"
+#include "system/files/temp_directory.h"
 #include "ui_driver.h"
 
 namespace orvek::test {

@@ -56,8 +56,8 @@ def main():
         failures.append("not one installer per scope")
 
     registration = ""
-    for part in ("installation_registration.h", "installation_registration.cpp"):
-        with open(os.path.join(source, "src/system", part), encoding="utf-8") as f:
+    for part in ("registration_names.h", "installation_registration.cpp"):
+        with open(os.path.join(source, "src/system/registration", part), encoding="utf-8") as f:
             registration += f.read()
     for entry in found.get("installer", {}).get("AppsAndFeaturesEntries", []):
         for key in ("DisplayName", "Publisher"):

@@ -30,10 +30,10 @@
 #include "support/scratch_dir.h"
 #include "support/top_windows.h"
 #include "base/unicode.h"
-#include "system/handle_operations.h"
-#include "system/journal_owner_rules.h"
-#include "system/run_owner.h"
-#include "system/temp_directory.h"
+#include "system/files/handle_operations.h"
+#include "system/files/temp_directory.h"
+#include "system/installations/journal_owner_rules.h"
+#include "system/installations/run_owner.h"
 
 namespace orvek::test {
 namespace {
@@ -940,7 +940,7 @@ TEST_F(SilentInstallTest, UpgradeEndedAfterItsExtractionKeepsTheNewInstallation)
 // A forged per-user entry names a tree deeper than any walk enters: the
 // elevated run neither ends on it nor walks below the bound, and says so
 // once. (Under Wine, Unix path limits allow about 1,900 levels; the bound
-// itself is shown natively, tests/system/tree_walk_test.cpp.)
+// itself is shown natively, tests/system/files/tree_walk_test.cpp.)
 TEST_F(SilentInstallTest, EarlierTreeDeeperThanTheWalkIsLeftWithOneLine) {
   const fs::path location = Target().parent_path() / L"orvek deep";
   std::wstring deepest = L"\\\\?\\" + location.wstring();

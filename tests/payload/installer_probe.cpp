@@ -14,7 +14,7 @@
 #include "base/unicode.h"
 #include "base/unique_handle.h"
 #include "payload/installer_file.h"
-#include "system/module_path.h"
+#include "system/processes/module_path.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "support/wine_links.h"
-#include "system/temp_directory.h"
+#include "system/files/temp_directory.h"
 
 namespace orvek::payload {
 namespace {

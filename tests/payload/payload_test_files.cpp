@@ -6,7 +6,7 @@
 #include <iterator>
 #include <set>
 
-#include "system/temp_directory.h"
+#include "system/files/temp_directory.h"
 
 namespace orvek::test {
 

@@ -4,7 +4,7 @@
 
 #include "base/unicode.h"
 #include "base/unique_handle.h"
-#include "system/temp_directory.h"
+#include "system/files/temp_directory.h"
 
 namespace orvek::test {
 namespace {
